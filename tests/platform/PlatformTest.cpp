@@ -1,0 +1,150 @@
+#include "Platform.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class TempDir {
+public:
+    TempDir() {
+        std::string t = (fs::temp_directory_path() / "plat-XXXXXX").string();
+        path_ = ::mkdtemp(t.data());
+    }
+    ~TempDir() { fs::remove_all(path_); }
+    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+TEST(MaskTest, WildcardsAndCase) {
+    EXPECT_TRUE(plat::MatchMask("Report.TXT", "*.txt"));
+    EXPECT_TRUE(plat::MatchMask("a.b.c", "*.c"));
+    EXPECT_TRUE(plat::MatchMask("abc", "a?c"));
+    EXPECT_FALSE(plat::MatchMask("ac", "a?c"));
+    EXPECT_FALSE(plat::MatchMask("abcd", "a?c"));
+    EXPECT_TRUE(plat::MatchMask("anything", "*"));
+    EXPECT_FALSE(plat::MatchMask("x.txt", "*.doc"));
+    EXPECT_FALSE(plat::MatchMask("x", ""));
+}
+
+TEST(MaskTest, StarDotStarMatchesNamesWithoutDot) {
+    EXPECT_TRUE(plat::MatchMask("Makefile", "*.*"));
+    EXPECT_TRUE(plat::MatchMask("a.b", "*.*"));
+    EXPECT_TRUE(plat::MatchMask(".hidden", "*.*"));
+    EXPECT_TRUE(plat::MatchMask("readme", "read*.*"));
+    EXPECT_FALSE(plat::MatchMask("other", "read*.*"));
+}
+
+TEST(FileTest, WriteReadSeekAndSize) {
+    TempDir d;
+    plat::File f;
+    ASSERT_TRUE(f.Open(d / "a.bin", plat::OpenMode::CreateNew));
+    EXPECT_EQ(plat::WriteFile(f.Handle(), "hello world", 11), 11);
+    EXPECT_EQ(plat::SeekFile(f.Handle(), 6, plat::SeekFrom::Begin), 6);
+    char buf[8] = {};
+    EXPECT_EQ(plat::ReadFile(f.Handle(), buf, sizeof buf), 5);
+    EXPECT_STREQ(buf, "world");
+    EXPECT_EQ(plat::FileSize(f.Handle()), 11);
+    EXPECT_TRUE(f.Close());
+    EXPECT_EQ(plat::FileSizeOf(d / "a.bin"), 11);
+
+    plat::File again;
+    EXPECT_FALSE(again.Open(d / "a.bin", plat::OpenMode::CreateNew)) << "exclusive creation";
+    EXPECT_FALSE(plat::LastErrorText().empty());
+}
+
+TEST(FileTest, FailuresCarryTheSystemText) {
+    TempDir d;
+    EXPECT_EQ(plat::OpenFile(d / "missing", plat::OpenMode::Read), plat::InvalidFile);
+    EXPECT_EQ(plat::LastErrorText(), "No such file or directory");
+    EXPECT_EQ(plat::OpenFile(d.path(), plat::OpenMode::Read), plat::InvalidFile)
+        << "a folder is not a file";
+    EXPECT_FALSE(plat::DeleteFile(d.path()));
+}
+
+TEST(FileTest, DeleteRemovesALinkNotItsTarget) {
+    TempDir d;
+    std::ofstream(d / "target") << "keep";
+    fs::create_symlink(d / "target", d / "link");
+    EXPECT_TRUE(plat::DeleteFile(d / "link"));
+    EXPECT_TRUE(plat::FileExists(d / "target"));
+    EXPECT_FALSE(plat::PathExists(d / "link"));
+}
+
+TEST(FileTest, CopyWholeFileAndRespectFailIfExists) {
+    TempDir d;
+    std::string big(3 << 20, 'x');
+    big[12345] = 'y';
+    std::ofstream(d / "src", std::ios::binary) << big;
+    ASSERT_TRUE(plat::CopyFile(d / "src", d / "dst", true));
+    std::ifstream in(d / "dst", std::ios::binary);
+    std::string copy((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_EQ(copy, big);
+    EXPECT_FALSE(plat::CopyFile(d / "src", d / "dst", true));
+    EXPECT_TRUE(plat::CopyFile(d / "src", d / "dst", false));
+}
+
+TEST(FolderTest, ListingMarksLinksHiddenAndFolders) {
+    TempDir d;
+    fs::create_directory(d / "sub");
+    std::ofstream(d / ".hid") << "";
+    fs::create_directory_symlink("/", d / "root");
+    std::vector<plat::DirEntry> entries;
+    ASSERT_TRUE(plat::ListFolder(d.path(), entries));
+    ASSERT_EQ(entries.size(), 3u);
+    for (const auto& e : entries) {
+        if (e.name == "sub") {
+            EXPECT_TRUE(e.isFolder && !e.isLink);
+        } else if (e.name == ".hid") {
+            EXPECT_TRUE(e.hidden && !e.isFolder);
+        } else {
+            EXPECT_TRUE(e.isLink && !e.isFolder);
+        }
+    }
+}
+
+TEST(VolumeTest, MissingFolderGivesMinusOne) {
+    TempDir d;
+    EXPECT_EQ(plat::VolumeFree(d / "nope"), -1);
+    EXPECT_EQ(plat::VolumeTotal(d / "nope"), -1);
+    EXPECT_GT(plat::VolumeTotal(d.path()), 0);
+    EXPECT_GE(plat::VolumeTotal(d.path()), plat::VolumeFree(d.path()));
+}
+
+TEST(InfoTest, DosTimeAndAttributes) {
+    TempDir d;
+    std::ofstream(d / ".ro") << "x";
+    fs::permissions(d / ".ro", fs::perms::owner_read);
+    std::uint32_t a = 0;
+    ASSERT_TRUE(plat::GetFileAttributes(d / ".ro", a));
+    EXPECT_EQ(a & 0x01, 0x01u);
+    EXPECT_EQ(a & 0x22, 0x22u);
+
+    plat::File f;
+    ASSERT_TRUE(f.Open(d / ".ro", plat::OpenMode::Read));
+    plat::FileInfo info;
+    ASSERT_TRUE(plat::GetFileInfo(f.Handle(), info));
+    EXPECT_EQ(info.size, 1);
+    EXPECT_GE(info.dosDate >> 9, 2024 - 1980);
+}
+
+TEST(TempTest, UniqueFilesWithPrefix) {
+    std::string a = plat::MakeTempFile(plat::TempFolder(), "vFw");
+    std::string b = plat::MakeTempFile(plat::TempFolder(), "vFw");
+    ASSERT_FALSE(a.empty());
+    EXPECT_NE(a, b);
+    EXPECT_NE(a.find("/vFw"), std::string::npos);
+    EXPECT_TRUE(plat::DeleteFile(a));
+    EXPECT_TRUE(plat::DeleteFile(b));
+    EXPECT_EQ(plat::ProgramFolder().back(), '/');
+}
+
+} // namespace
