@@ -1,0 +1,86 @@
+// Helpers shared by the test groups: temporary folders, whole-file input and
+// output, running a program to its end, and a private X server.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace testutil {
+
+// A fresh folder under the system's temporary folder, removed with all its
+// contents when the object goes out of scope.
+class TempDir {
+public:
+    explicit TempDir(const std::string& prefix = "velmora");
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }
+    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+std::string ReadFile(const std::string& path);  // whole file; empty when missing
+void WriteFile(const std::string& path, const std::string& bytes);
+std::string RandomBytes(std::size_t n, std::uint32_t seed);
+bool Exists(const std::string& path);
+
+// Result of a finished process.
+struct RunResult {
+    int exitCode = -1; // -1 when it did not exit normally (killed, not started)
+    std::string output; // stdout and stderr together
+};
+
+// A started process. The destructor kills and reaps it if it still runs, so a
+// test never leaves a child behind.
+class Process {
+public:
+    Process(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env = {},
+            const std::string& workDir = "");
+    ~Process();
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+    int pid() const { return pid_; }
+    bool Running();
+    // Waits for the end; after safetyMs the process is killed (a guard against
+    // hangs, not a timing check) and the result's exit code is -1.
+    RunResult Wait(unsigned safetyMs = 120000);
+
+private:
+    int pid_ = -1;
+    int outFd_ = -1;
+    std::string output_;
+    bool done_ = false;
+    RunResult result_;
+    void Drain();
+};
+
+RunResult Run(const std::vector<std::string>& argv,
+              const std::map<std::string, std::string>& env = {}, unsigned safetyMs = 120000);
+
+// A private X server (Xvfb) on a display number of its own, stopped and reaped
+// by the destructor. available() is false when Xvfb cannot be started.
+class XServer {
+public:
+    XServer();
+    ~XServer();
+    bool available() const { return display_ >= 0; }
+    std::string display() const { return ":" + std::to_string(display_); }
+    // Runs xdotool with the given arguments on this display; returns its output.
+    RunResult XDo(const std::vector<std::string>& args);
+    // Waits until a window whose title matches the regular expression is
+    // visible; returns its id, or empty after safetyMs.
+    std::string WaitWindow(const std::string& titleRegex, unsigned safetyMs = 30000);
+    // Saves a picture of the whole screen.
+    bool Screenshot(const std::string& pngPath);
+
+private:
+    int pid_ = -1;
+    int display_ = -1;
+};
+
+} // namespace testutil
