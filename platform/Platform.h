@@ -72,6 +72,8 @@ private:
 bool FileExists(const std::string& path);      // exists and is not a folder
 bool FolderExists(const std::string& path);    // exists and is a folder (links followed)
 bool PathExists(const std::string& path);      // anything, a dangling link included
+bool IsRegularFile(const std::string& path);   // a plain file (links followed): no folder,
+                                               // device, pipe or socket
 std::int64_t FileSizeOf(const std::string& path); // -1 on failure
 bool DeleteFile(const std::string& path);      // a file or a link (never what it points to)
 bool CreateFolder(const std::string& path);

@@ -167,6 +167,12 @@ bool PathExists(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0 || Fail();
 }
 
+bool IsRegularFile(const std::string& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return Fail();
+    return S_ISREG(st.st_mode);
+}
+
 std::int64_t FileSizeOf(const std::string& path) {
     struct stat st;
     if (::stat(path.c_str(), &st) != 0) {

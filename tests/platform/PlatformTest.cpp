@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 
@@ -77,6 +78,23 @@ TEST(FileTest, DeleteRemovesALinkNotItsTarget) {
     EXPECT_TRUE(plat::DeleteFile(d / "link"));
     EXPECT_TRUE(plat::FileExists(d / "target"));
     EXPECT_FALSE(plat::PathExists(d / "link"));
+}
+
+TEST(FileTest, RegularFilesOnlyThroughLinks) {
+    TempDir d;
+    std::ofstream(d / "plain") << "x";
+    fs::create_directory(d / "dir");
+    fs::create_symlink(d / "plain", d / "toPlain");
+    fs::create_directory_symlink(d / "dir", d / "toDir");
+    fs::create_symlink(d / "gone", d / "dangling");
+    ASSERT_EQ(::mkfifo((d / "pipe").c_str(), 0600), 0);
+    EXPECT_TRUE(plat::IsRegularFile(d / "plain"));
+    EXPECT_TRUE(plat::IsRegularFile(d / "toPlain"));
+    EXPECT_FALSE(plat::IsRegularFile(d / "dir"));
+    EXPECT_FALSE(plat::IsRegularFile(d / "toDir"));
+    EXPECT_FALSE(plat::IsRegularFile(d / "dangling"));
+    EXPECT_FALSE(plat::IsRegularFile(d / "pipe"));
+    EXPECT_FALSE(plat::IsRegularFile(d / "missing"));
 }
 
 TEST(FileTest, CopyWholeFileAndRespectFailIfExists) {
