@@ -1,0 +1,44 @@
+// The split engine's only way to the window thread. The worker never touches a
+// window itself: it asks the window side to run a function on its own thread
+// and waits for it (Synchronize), and inside such a call it uses the services
+// below. The program implements this with its windows; tests with a script.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+struct JobState;
+
+enum class MsgIcon { None, Information, Warning, Error, Question, Stop };
+enum class MsgButtons { Ok, OkCancel, YesNo };
+enum class MsgAnswer { Ok, Cancel, Yes, No };
+
+class IWindowBridge {
+  public:
+    virtual ~IWindowBridge() = default;
+
+    // Runs fn on the window thread and returns when it has ended. Called from
+    // the window thread itself, it simply runs fn.
+    virtual void Synchronize(const std::function<void()>& fn) = 0;
+
+    // The services below are called on the window thread only (inside Synchronize).
+
+    // A modal message box. Line breaks in text are single carriage returns ("\r").
+    virtual MsgAnswer MessageBox(const std::string& text, const std::string& caption, MsgIcon icon,
+                                 MsgButtons buttons) = 0;
+
+    // Asks for a disk and returns true once it is there, false when the user
+    // gave up. With job.WritingPies a disk is wanted in job.TargetPath with at
+    // least job.RequiredSpace free bytes (erased first as job.EraseOption asks);
+    // otherwise the disk that holds the file job.CurrentPie.
+    virtual bool PromptForDisk(JobState& job) = 0;
+
+    // Empties job.TargetPath as job.EraseOption asks (EraseFolder), showing
+    // what it is doing.
+    virtual void EraseTarget(JobState& job) = 0;
+
+    // Phase notices of the main window.
+    virtual void ShowCompareNotice() = 0;
+    virtual void ShowJoinNotice() = 0;
+};

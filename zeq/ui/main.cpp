@@ -1,0 +1,29 @@
+// The split engine zeq: started by the launcher with its token, it runs one split
+// job described by the job files in its own folder.
+#include "uGui.h"
+#include "uWindowBridge.h"
+
+#include <QApplication>
+#include <string>
+
+int main(int argc, char** argv) {
+    // Taken before Qt looks at the command line.
+    const std::string token = argc > 1 ? argv[1] : "";
+    const std::string caption = argc > 2 ? argv[2] : "";
+
+    QApplication app(argc, argv);
+    if (token != "lanterns") {
+        ShowMessageBox(nullptr, "For internal use only", " ", MsgIcon::None, MsgButtons::Ok);
+        return 0;
+    }
+    QApplication::setApplicationName(QStringLiteral("Velmora Zeq"));
+
+    static JobState job;
+    TGui gui(job, caption);
+    gui.show();
+    int code = app.exec();
+    // Closed by the user while the worker runs: its work ends with the process.
+    if (!job.Finished) plat::ExitProcess(code);
+    gui.WaitWorker();
+    return code;
+}
