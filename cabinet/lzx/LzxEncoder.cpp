@@ -1,0 +1,603 @@
+#include "LzxEncoder.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace lzx {
+
+namespace {
+
+constexpr std::uint32_t Infinite = 0xFFFFFFFFu;
+constexpr std::uint16_t NoLength = 0xFFFF;
+// Largest payload a frame may have; cabinet readers refuse more than 38912.
+constexpr std::uint64_t MaxPayloadBits = 38000u * 8u;
+
+inline std::uint32_t LoadLE32(const std::uint8_t* p) {
+    return std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) |
+           (std::uint32_t{p[3]} << 24);
+}
+
+inline void StoreLE32(std::uint8_t* p, std::uint32_t v) {
+    p[0] = static_cast<std::uint8_t>(v);
+    p[1] = static_cast<std::uint8_t>(v >> 8);
+    p[2] = static_cast<std::uint8_t>(v >> 16);
+    p[3] = static_cast<std::uint8_t>(v >> 24);
+}
+
+template <std::size_t N>
+std::vector<std::uint32_t> ToVector(const std::array<std::uint32_t, N>& a, std::size_t n) {
+    return std::vector<std::uint32_t>(a.begin(), a.begin() + static_cast<std::ptrdiff_t>(n));
+}
+
+std::uint64_t CodedBits(const std::vector<std::uint32_t>& freq,
+                        const std::vector<std::uint8_t>& lens) {
+    std::uint64_t bits = 0;
+    for (std::size_t i = 0; i < freq.size(); ++i)
+        bits += std::uint64_t{freq[i]} * lens[i];
+    return bits;
+}
+
+// One pretree-coded instruction: a pretree symbol, its extra bits, and for
+// symbol 19 the symbol giving the run's value.
+struct TreeOp {
+    std::uint8_t sym;
+    std::uint8_t extraBits;
+    std::uint8_t extra;
+    std::uint8_t inner; // only for 19
+};
+
+void TreeOps(const std::uint8_t* lens, const std::uint8_t* prev, int count,
+             std::vector<TreeOp>& ops) {
+    auto delta = [&](int i) { return static_cast<std::uint8_t>((prev[i] + 17 - lens[i]) % 17); };
+    int i = 0;
+    while (i < count) {
+        int run = 1;
+        while (i + run < count && lens[i + run] == lens[i])
+            ++run;
+        int j = i;
+        int left = run;
+        if (lens[i] == 0) {
+            while (left >= 20) {
+                int k = std::min(left, 51);
+                ops.push_back({18, 5, static_cast<std::uint8_t>(k - 20), 0});
+                j += k;
+                left -= k;
+            }
+            if (left >= 4) {
+                ops.push_back({17, 4, static_cast<std::uint8_t>(left - 4), 0});
+                j += left;
+                left = 0;
+            }
+        } else {
+            while (left >= 4) {
+                int k = std::min(left, 5);
+                ops.push_back({19, 1, static_cast<std::uint8_t>(k - 4), delta(j)});
+                j += k;
+                left -= k;
+            }
+        }
+        for (; left > 0; --left, ++j)
+            ops.push_back({delta(j), 0, 0, 0});
+        i += run;
+    }
+}
+
+} // namespace
+
+void TranslateCalls(std::uint8_t* data, std::size_t n, std::uint32_t framePos,
+                    std::uint32_t frameIndex, std::int32_t translationSize) {
+    if (frameIndex >= 32768 || n <= 10) return;
+    const std::int64_t t = translationSize;
+    for (std::size_t i = 0; i < n - 10;) {
+        if (data[i] != 0xE8) {
+            ++i;
+            continue;
+        }
+        const std::int64_t cur = static_cast<std::int64_t>(framePos) + static_cast<std::int64_t>(i);
+        const std::int64_t rel = static_cast<std::int32_t>(LoadLE32(data + i + 1));
+        if (rel >= -cur && rel < t) {
+            const std::int64_t abs = rel < t - cur ? rel + cur : rel - t;
+            StoreLE32(data + i + 1, static_cast<std::uint32_t>(static_cast<std::int32_t>(abs)));
+        }
+        i += 5;
+    }
+}
+
+bool LooksLikeX86(const std::uint8_t* data, std::size_t n) {
+    if (n >= 4 && data[0] == 0x7F && data[1] == 'E' && data[2] == 'L' && data[3] == 'F')
+        return true;
+    if (n >= 2 && data[0] == 'M' && data[1] == 'Z') return true;
+    // Calls to nearby code: E8 followed by a small positive or negative rel32.
+    std::size_t calls = 0;
+    for (std::size_t i = 0; i + 5 <= n; ++i) {
+        if (data[i] == 0xE8 && (data[i + 4] == 0x00 || data[i + 4] == 0xFF)) {
+            ++calls;
+            i += 4;
+        }
+    }
+    return calls >= 16 && calls * 400 >= n;
+}
+
+void Encoder::Stats::Add(const Stats& o) {
+    for (std::size_t i = 0; i < main.size(); ++i)
+        main[i] += o.main[i];
+    for (std::size_t i = 0; i < length.size(); ++i)
+        length[i] += o.length[i];
+    for (std::size_t i = 0; i < aligned.size(); ++i)
+        aligned[i] += o.aligned[i];
+    extraBits += o.extraBits;
+    alignableBits += o.alignableBits;
+}
+
+Encoder::Encoder(int windowExponent, Tuning tuning)
+    : w_(windowExponent), window_(std::uint32_t{1} << windowExponent),
+      slots_(SlotCount(windowExponent)), mainSize_(NumChars + 8 * SlotCount(windowExponent)),
+      tuning_(tuning), finder_(window_, tuning.niceLength, tuning.searchDepth) {
+    ResetFolder();
+}
+
+Encoder::~Encoder() = default;
+
+void Encoder::ResetFolder() {
+    finder_.Reset();
+    e8_ = false;
+    started_ = false;
+    shortSeen_ = false;
+    headerWritten_ = false;
+    framesIn_ = 0;
+    framesParsed_ = 0;
+    inputEnd_ = 0;
+    buf_.clear();
+    bufBase_ = 0;
+    skipUntil_ = 0;
+    reps_ = {1, 1, 1};
+    haveModel_ = false;
+    prevMain_.fill(0);
+    prevLength_.fill(0);
+    pending_.clear();
+    pendingStats_ = Stats{};
+    pendingBits_ = 0;
+    out_ = BitWriter{};
+}
+
+void Encoder::BeginFolder() {
+    ResetFolder();
+}
+
+bool Encoder::PutFrame(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) return true;
+    if (size > FrameSize || shortSeen_) return false;
+    if (framesIn_ >= 65535) return false;
+    if (!started_) {
+        started_ = true;
+        e8_ = forceE8_ >= 0 ? forceE8_ != 0 : LooksLikeX86(data, size);
+    }
+    AddInput(data, size);
+    if (size < FrameSize) shortSeen_ = true;
+    // The frame before this one can now be parsed with a look past its end.
+    if (framesIn_ >= 2) ParseNextFrame(false);
+    return true;
+}
+
+void Encoder::EndFolder() {
+    while (framesParsed_ < framesIn_)
+        ParseNextFrame(true);
+    FlushBlock();
+    ResetFolder();
+}
+
+bool Encoder::Take(Payload& out) {
+    if (ready_.empty()) return false;
+    out = std::move(ready_.front());
+    ready_.pop_front();
+    return true;
+}
+
+void Encoder::AddInput(const std::uint8_t* data, std::size_t size) {
+    // Keep a window's worth of history before the oldest frame still to parse.
+    const std::uint32_t parseStart = framesParsed_ * FrameSize;
+    const std::uint32_t keepFrom = parseStart > window_ ? parseStart - window_ : 0;
+    if (keepFrom > bufBase_ && keepFrom - bufBase_ >= std::max<std::uint32_t>(window_, 1u << 18)) {
+        buf_.erase(buf_.begin(), buf_.begin() + (keepFrom - bufBase_));
+        bufBase_ = keepFrom;
+    }
+    const std::size_t at = buf_.size();
+    buf_.insert(buf_.end(), data, data + size);
+    if (e8_) TranslateCalls(buf_.data() + at, size, inputEnd_, framesIn_, TranslationSize);
+    inputEnd_ += static_cast<std::uint32_t>(size);
+    ++framesIn_;
+}
+
+void Encoder::FindMatches(std::uint32_t start, std::uint32_t n) {
+    matches_.clear();
+    matchIndex_.assign(n + 1, 0);
+    const std::uint32_t end = start + n;
+    for (std::uint32_t i = 0; i < n; ++i) {
+        const std::uint32_t pos = start + i;
+        matchIndex_[i] = static_cast<std::uint32_t>(matches_.size());
+        const std::uint32_t avail = inputEnd_ - pos;
+        if (pos < skipUntil_) {
+            finder_.Skip(At(pos), pos, avail);
+            continue;
+        }
+        const std::uint32_t maxLen = std::min<std::uint32_t>(MaxMatch, end - pos);
+        std::size_t found = finder_.Find(At(pos), pos, avail, maxLen, matches_);
+        if (found != 0) {
+            const std::uint32_t longest = matches_.back().length;
+            if (longest >= tuning_.niceLength) skipUntil_ = pos + longest;
+        }
+    }
+    matchIndex_[n] = static_cast<std::uint32_t>(matches_.size());
+}
+
+void Encoder::DefaultModel(CostModel& m) const {
+    for (int s = 0; s < NumChars; ++s)
+        m.main[s] = 8;
+    for (int s = NumChars; s < MaxMainTreeSize; ++s) {
+        const int slot = (s - NumChars) / 8;
+        m.main[s] = slot < 3 ? 7 : 10;
+    }
+    for (int s = 0; s < LengthTreeSize; ++s)
+        m.length[s] = 7;
+}
+
+void Encoder::ModelFromStats(const Stats& st, CostModel& m) const {
+    std::vector<std::uint32_t> f(mainSize_);
+    for (int s = 0; s < mainSize_; ++s)
+        f[s] = st.main[s] * 4 + 1;
+    std::vector<std::uint8_t> lens = BuildLengths(f, MainMaxCodeLen);
+    for (int s = 0; s < mainSize_; ++s)
+        m.main[s] = lens[s];
+    std::vector<std::uint32_t> g(LengthTreeSize);
+    for (int s = 0; s < LengthTreeSize; ++s)
+        g[s] = st.length[s] * 4 + 1;
+    lens = BuildLengths(g, LengthMaxCodeLen);
+    for (int s = 0; s < LengthTreeSize; ++s)
+        m.length[s] = lens[s];
+}
+
+std::uint64_t Encoder::EstimateBits(const Stats& st) const {
+    std::vector<std::uint32_t> mf = ToVector(st.main, mainSize_);
+    std::vector<std::uint32_t> lf = ToVector(st.length, LengthTreeSize);
+    std::vector<std::uint8_t> ml = BuildLengths(mf, MainMaxCodeLen);
+    std::vector<std::uint8_t> ll = BuildLengths(lf, LengthMaxCodeLen);
+    std::uint64_t bits = CodedBits(mf, ml) + CodedBits(lf, ll) + st.extraBits;
+    // Trees: three pretrees plus a few bits per used length, a little for unused runs.
+    std::uint64_t used = 0;
+    for (auto l : ml)
+        used += l != 0;
+    for (auto l : ll)
+        used += l != 0;
+    bits += 3 * 80 + used * 4 + (static_cast<std::uint64_t>(mainSize_) + LengthTreeSize - used) / 6;
+    return bits + 27;
+}
+
+void Encoder::Optimize(std::uint32_t start, std::uint32_t n, const CostModel& model,
+                       const std::array<std::uint32_t, 3>& reps, Frame& frame) {
+    nodes_.resize(n + 1);
+    for (std::uint32_t j = 0; j <= n; ++j)
+        nodes_[j].cost = Infinite;
+    nodes_[0].cost = 0;
+    nodes_[0].length = 0;
+    nodes_[0].reps = reps;
+    const std::uint8_t* base = At(start);
+    const std::uint32_t nice = tuning_.niceLength;
+
+    auto relax = [&](std::uint32_t to, std::uint32_t cost, std::uint32_t len, std::uint32_t off) {
+        Node& t = nodes_[to];
+        if (cost < t.cost) {
+            t.cost = cost;
+            t.length = static_cast<std::uint16_t>(len);
+            t.offset = off;
+        }
+    };
+
+    std::uint32_t i = 0;
+    while (i < n) {
+        Node& nd = nodes_[i];
+        if (i > 0) {
+            nd.reps = nodes_[i - nd.length].reps;
+            if (nd.length > 1) {
+                if (nd.offset == 1) {
+                    std::swap(nd.reps[0], nd.reps[1]);
+                } else if (nd.offset == 2) {
+                    std::swap(nd.reps[0], nd.reps[2]);
+                } else if (nd.offset >= 3) {
+                    nd.reps[2] = nd.reps[1];
+                    nd.reps[1] = nd.reps[0];
+                    nd.reps[0] = nd.offset - 2;
+                }
+            }
+        }
+        const std::uint32_t c = nd.cost;
+        const std::uint32_t pos = start + i;
+        const std::uint8_t* p = base + i;
+        const std::uint32_t maxLen = std::min<std::uint32_t>(MaxMatch, n - i);
+        relax(i + 1, c + model.main[p[0]], 1, 0);
+        std::uint32_t longest = 0;
+        if (maxLen >= 2) {
+            for (std::uint32_t k = 0; k < 3; ++k) {
+                const std::uint32_t d = nd.reps[k];
+                if (d > pos) continue;
+                if (k >= 1 && d == nd.reps[0]) continue;
+                if (k == 2 && d == nd.reps[1]) continue;
+                const std::uint8_t* q = p - d;
+                if (q[0] != p[0] || q[1] != p[1]) continue;
+                std::uint32_t len = 2;
+                while (len < maxLen && q[len] == p[len])
+                    ++len;
+                const std::uint32_t* mainCost = &model.main[NumChars + 8 * k];
+                for (std::uint32_t l = 2; l <= len; ++l) {
+                    std::uint32_t cost = c;
+                    if (l < 9) {
+                        cost += mainCost[l - 2];
+                    } else {
+                        cost += mainCost[7] + model.length[l - 9];
+                    }
+                    relax(i + l, cost, l, k);
+                }
+                longest = std::max(longest, len);
+            }
+            std::uint32_t prevLen = 2;
+            for (std::uint32_t m = matchIndex_[i]; m < matchIndex_[i + 1]; ++m) {
+                const std::uint32_t len = std::min(matches_[m].length, maxLen);
+                if (len <= prevLen) continue;
+                const std::uint32_t formatted = matches_[m].distance + 2;
+                const int slot = SlotOf(formatted);
+                const std::uint32_t* mainCost = &model.main[NumChars + 8 * slot];
+                const std::uint32_t offCost = c + Slots.extra[slot];
+                for (std::uint32_t l = prevLen + 1; l <= len; ++l) {
+                    std::uint32_t cost = offCost;
+                    if (l < 9) {
+                        cost += mainCost[l - 2];
+                    } else {
+                        cost += mainCost[7] + model.length[l - 9];
+                    }
+                    relax(i + l, cost, l, formatted);
+                }
+                prevLen = len;
+                longest = std::max(longest, len);
+            }
+        }
+        if (longest >= nice) {
+            i += longest;
+        } else {
+            ++i;
+        }
+    }
+
+    // Walk back from the end, then replay forwards.
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> path; // (length, offset)
+    for (std::uint32_t j = n; j > 0; j -= nodes_[j].length)
+        path.emplace_back(nodes_[j].length, nodes_[j].offset);
+    frame.tokens.clear();
+    frame.tokens.reserve(path.size());
+    frame.stats = Stats{};
+    std::array<std::uint32_t, 3> r = reps;
+    std::uint32_t at = 0;
+    for (auto it = path.rbegin(); it != path.rend(); ++it) {
+        const std::uint32_t len = it->first;
+        const std::uint32_t off = it->second;
+        Token t;
+        if (len == 1) {
+            t = {base[at], NoLength, 0};
+        } else {
+            const std::uint32_t lh = std::min<std::uint32_t>(len - 2, 7);
+            int slot;
+            std::uint32_t extra = 0;
+            if (off < 3) {
+                slot = static_cast<int>(off);
+                if (off == 1) std::swap(r[0], r[1]);
+                if (off == 2) std::swap(r[0], r[2]);
+            } else {
+                slot = SlotOf(off);
+                extra = off - Slots.base[slot];
+                r[2] = r[1];
+                r[1] = r[0];
+                r[0] = off - 2;
+                const int e = Slots.extra[slot];
+                frame.stats.extraBits += e;
+                if (e >= 3) {
+                    ++frame.stats.aligned[extra & 7];
+                    frame.stats.alignableBits += 3;
+                }
+            }
+            t.mainSym = static_cast<std::uint16_t>(NumChars + 8 * slot + lh);
+            t.lenSym = lh == 7 ? static_cast<std::uint16_t>(len - 9) : NoLength;
+            t.extra = extra;
+            if (lh == 7) ++frame.stats.length[t.lenSym];
+        }
+        ++frame.stats.main[t.mainSym];
+        frame.tokens.push_back(t);
+        at += len;
+    }
+    frame.repsAfter = r;
+}
+
+void Encoder::ParseNextFrame(bool last) {
+    (void)last;
+    const std::uint32_t start = framesParsed_ * FrameSize;
+    const std::uint32_t n = std::min(FrameSize, inputEnd_ - start);
+    FindMatches(start, n);
+    Frame frame;
+    frame.size = n;
+    CostModel model;
+    if (haveModel_) {
+        model = model_;
+    } else {
+        DefaultModel(model);
+    }
+    for (int pass = 0; pass < std::max(1, tuning_.passes); ++pass) {
+        if (pass > 0) ModelFromStats(frame.stats, model);
+        Optimize(start, n, model, reps_, frame);
+    }
+    ModelFromStats(frame.stats, model_);
+    haveModel_ = true;
+    reps_ = frame.repsAfter;
+    ++framesParsed_;
+
+    const std::uint64_t coded = EstimateBits(frame.stats);
+    const std::uint64_t raw = std::uint64_t{n} * 8 + 16 * 8 + 32;
+    if (coded >= raw) {
+        frame.raw = true;
+        frame.bytes.assign(At(start), At(start) + n);
+        frame.tokens.clear();
+        frame.tokens.shrink_to_fit();
+        FlushBlock();
+        EmitRawFrame(frame);
+        return;
+    }
+    if (pending_.empty()) {
+        pendingStats_ = frame.stats;
+        pendingBits_ = coded;
+        pending_.push_back(std::move(frame));
+        return;
+    }
+    Stats merged = pendingStats_;
+    merged.Add(frame.stats);
+    const std::uint64_t mergedBits = EstimateBits(merged);
+    if (pending_.size() < tuning_.maxBlockFrames && mergedBits <= pendingBits_ + coded) {
+        pendingStats_ = merged;
+        pendingBits_ = mergedBits;
+        pending_.push_back(std::move(frame));
+        return;
+    }
+    FlushBlock();
+    pendingStats_ = frame.stats;
+    pendingBits_ = coded;
+    pending_.push_back(std::move(frame));
+}
+
+void Encoder::WriteStreamHeaderIfFirst() {
+    if (headerWritten_) return;
+    headerWritten_ = true;
+    out_.Put(e8_ ? 1 : 0, 1);
+    if (e8_) {
+        const std::uint32_t t = static_cast<std::uint32_t>(TranslationSize);
+        out_.Put(t >> 16, 16);
+        out_.Put(t & 0xFFFF, 16);
+    }
+}
+
+void Encoder::FinishPayload(std::uint32_t size) {
+    out_.Align();
+    ready_.push_back({out_.TakeBytes(), size});
+}
+
+void Encoder::EmitRawFrame(Frame& frame) {
+    WriteStreamHeaderIfFirst();
+    out_.Put(Uncompressed, 3);
+    out_.Put(frame.size >> 8, 16);
+    out_.Put(frame.size & 0xFF, 8);
+    out_.AlignForBytes();
+    std::uint8_t r[12];
+    for (int k = 0; k < 3; ++k)
+        StoreLE32(r + 4 * k, frame.repsAfter[k]);
+    out_.PutBytes(r, 12);
+    out_.PutBytes(frame.bytes.data(), frame.bytes.size());
+    if (frame.size & 1) {
+        const std::uint8_t zero = 0;
+        out_.PutBytes(&zero, 1);
+    }
+    FinishPayload(frame.size);
+}
+
+void Encoder::WriteTree(const std::uint8_t* lens, std::uint8_t* prev, int count) {
+    std::vector<TreeOp> ops;
+    TreeOps(lens, prev, count, ops);
+    std::vector<std::uint32_t> freq(PreTreeSize, 0);
+    for (const TreeOp& op : ops) {
+        ++freq[op.sym];
+        if (op.sym == 19) ++freq[op.inner];
+    }
+    std::vector<std::uint8_t> pl = BuildLengths(freq, PreTreeMaxCodeLen);
+    std::vector<std::uint32_t> pc = CanonicalCodes(pl);
+    for (int s = 0; s < PreTreeSize; ++s)
+        out_.Put(pl[s], 4);
+    for (const TreeOp& op : ops) {
+        out_.Put(pc[op.sym], pl[op.sym]);
+        out_.Put(op.extra, op.extraBits);
+        if (op.sym == 19) out_.Put(pc[op.inner], pl[op.inner]);
+    }
+    std::copy(lens, lens + count, prev);
+}
+
+void Encoder::FlushBlock() {
+    if (pending_.empty()) return;
+    WriteBlock(0, pending_.size());
+    pending_.clear();
+    pendingStats_ = Stats{};
+    pendingBits_ = 0;
+}
+
+void Encoder::WriteBlock(std::size_t first, std::size_t last) {
+    Stats st;
+    std::uint32_t size = 0;
+    for (std::size_t f = first; f < last; ++f) {
+        st.Add(pending_[f].stats);
+        size += pending_[f].size;
+    }
+    std::vector<std::uint32_t> mf = ToVector(st.main, mainSize_);
+    std::vector<std::uint32_t> lf = ToVector(st.length, LengthTreeSize);
+    std::vector<std::uint32_t> af = ToVector(st.aligned, AlignedTreeSize);
+    std::vector<std::uint8_t> ml = BuildLengths(mf, MainMaxCodeLen);
+    std::vector<std::uint8_t> ll = BuildLengths(lf, LengthMaxCodeLen);
+    std::vector<std::uint8_t> al = BuildLengths(af, AlignedMaxCodeLen);
+    if (std::all_of(al.begin(), al.end(), [](std::uint8_t l) { return l == 0; }))
+        std::fill(al.begin(), al.end(), 3);
+    const std::uint64_t common = CodedBits(mf, ml) + CodedBits(lf, ll);
+    const std::uint64_t verbatimBits = common + st.extraBits;
+    const std::uint64_t alignedBits =
+        common + st.extraBits - st.alignableBits + CodedBits(af, al) + 24;
+    const bool aligned = alignedBits < verbatimBits;
+
+    // A frame may not grow past what readers accept; split the block when one
+    // would (only possible when one frame differs wildly from the rest).
+    if (last - first > 1) {
+        for (std::size_t f = first; f < last; ++f) {
+            const Stats& fs = pending_[f].stats;
+            std::uint64_t bits = CodedBits(ToVector(fs.main, mainSize_), ml) +
+                                 CodedBits(ToVector(fs.length, LengthTreeSize), ll) + fs.extraBits +
+                                 4096;
+            if (bits > MaxPayloadBits) {
+                for (std::size_t g = first; g < last; ++g)
+                    WriteBlock(g, g + 1);
+                return;
+            }
+        }
+    }
+
+    WriteStreamHeaderIfFirst();
+    out_.Put(aligned ? Aligned : Verbatim, 3);
+    out_.Put(size >> 8, 16);
+    out_.Put(size & 0xFF, 8);
+    if (aligned)
+        for (int s = 0; s < AlignedTreeSize; ++s)
+            out_.Put(al[s], 3);
+    WriteTree(ml.data(), prevMain_.data(), NumChars);
+    WriteTree(ml.data() + NumChars, prevMain_.data() + NumChars, mainSize_ - NumChars);
+    WriteTree(ll.data(), prevLength_.data(), LengthTreeSize);
+
+    const std::vector<std::uint32_t> mc = CanonicalCodes(ml);
+    const std::vector<std::uint32_t> lc = CanonicalCodes(ll);
+    const std::vector<std::uint32_t> ac = CanonicalCodes(al);
+    for (std::size_t f = first; f < last; ++f) {
+        for (const Token& t : pending_[f].tokens) {
+            out_.Put(mc[t.mainSym], ml[t.mainSym]);
+            if (t.mainSym < NumChars) continue;
+            if (t.lenSym != NoLength) out_.Put(lc[t.lenSym], ll[t.lenSym]);
+            const int slot = (t.mainSym - NumChars) >> 3;
+            const int e = Slots.extra[slot];
+            if (slot < 3 || e == 0) continue;
+            if (aligned && e >= 3) {
+                out_.Put(t.extra >> 3, e - 3);
+                out_.Put(ac[t.extra & 7], al[t.extra & 7]);
+            } else {
+                out_.Put(t.extra, e);
+            }
+        }
+        FinishPayload(pending_[f].size);
+    }
+}
+
+} // namespace lzx

@@ -1,0 +1,129 @@
+#include "LzxMatchFinder.h"
+
+#include <algorithm>
+
+namespace lzx {
+
+namespace {
+
+inline std::uint32_t Hash3(const std::uint8_t* p, int bits) {
+    std::uint32_t v =
+        std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16);
+    return (v * 0x9E3779B1u) >> (32 - bits);
+}
+
+inline std::uint32_t Hash4(const std::uint8_t* p, int bits) {
+    std::uint32_t v = std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) |
+                      (std::uint32_t{p[2]} << 16) | (std::uint32_t{p[3]} << 24);
+    return (v * 0x9E3779B1u) >> (32 - bits);
+}
+
+} // namespace
+
+MatchFinder::MatchFinder(std::uint32_t window, std::uint32_t nice, std::uint32_t depth)
+    : window_(window), mask_(window - 1), nice_(nice), depth_(depth),
+      head3_(std::size_t{1} << Hash3Bits, 0), head4_(std::size_t{1} << Hash4Bits, 0),
+      tree_(std::size_t{2} * window, 0) {}
+
+void MatchFinder::Reset() {
+    std::fill(head3_.begin(), head3_.end(), 0);
+    std::fill(head4_.begin(), head4_.end(), 0);
+}
+
+std::size_t MatchFinder::Find(const std::uint8_t* data, std::uint32_t pos, std::uint32_t avail,
+                              std::uint32_t maxLen, std::vector<Match>& out) {
+    return Walk<true>(data, pos, avail, maxLen, &out);
+}
+
+void MatchFinder::Skip(const std::uint8_t* data, std::uint32_t pos, std::uint32_t avail) {
+    Walk<false>(data, pos, avail, 0, nullptr);
+}
+
+template <bool Report>
+std::size_t MatchFinder::Walk(const std::uint8_t* cur, std::uint32_t pos, std::uint32_t avail,
+                              std::uint32_t maxLen, std::vector<Match>* out) {
+    if (avail < 4) return 0;
+    const std::uint32_t limit = std::min(nice_, avail);
+    // Offsets may reach back at most window - 3 bytes.
+    const std::uint32_t oldest = pos >= window_ - 3 ? pos - (window_ - 3) : 0;
+    std::uint32_t best = 2;
+    std::size_t added = 0;
+
+    // The newest string sharing a 3-byte hash gives the short matches the
+    // 4-byte tree cannot.
+    const std::uint32_t h3 = Hash3(cur, Hash3Bits);
+    const std::uint32_t cand3 = head3_[h3];
+    head3_[h3] = pos + 1;
+    if (Report && cand3 != 0 && cand3 - 1 >= oldest) {
+        const std::uint8_t* p = cur - (pos - (cand3 - 1));
+        if (p[0] == cur[0] && p[1] == cur[1] && p[2] == cur[2] && maxLen >= 3) {
+            std::uint32_t len = 3;
+            const std::uint32_t cap = std::min(maxLen, limit);
+            while (len < cap && p[len] == cur[len])
+                ++len;
+            if (len < 4) {
+                out->push_back({3, pos - (cand3 - 1)});
+                ++added;
+                best = 3;
+            }
+        }
+    }
+
+    const std::uint32_t h4 = Hash4(cur, Hash4Bits);
+    std::uint32_t node = head4_[h4];
+    head4_[h4] = pos + 1;
+    std::uint32_t* less = &tree_[2 * (pos & mask_)];
+    std::uint32_t* more = less + 1;
+    std::uint32_t lenLess = 0, lenMore = 0;
+    std::uint32_t depth = depth_;
+    for (;;) {
+        if (node == 0 || node - 1 < oldest || depth-- == 0) {
+            *less = 0;
+            *more = 0;
+            break;
+        }
+        const std::uint32_t m = node - 1;
+        std::uint32_t* pair = &tree_[2 * (m & mask_)];
+        const std::uint8_t* p = cur - (pos - m);
+        std::uint32_t len = std::min(lenLess, lenMore);
+        if (p[len] == cur[len]) {
+            ++len;
+            while (len < limit && p[len] == cur[len])
+                ++len;
+            if (Report && len > best) {
+                best = len;
+                std::uint32_t full = len;
+                if (len == limit) {
+                    // Long enough to stop; see how far it really goes.
+                    const std::uint32_t cap = std::min(maxLen, avail);
+                    while (full < cap && p[full] == cur[full])
+                        ++full;
+                }
+                if (full > maxLen) full = maxLen;
+                if (full >= 3) {
+                    out->push_back({full, pos - m});
+                    ++added;
+                }
+            }
+            if (len >= limit) {
+                *less = pair[0];
+                *more = pair[1];
+                break;
+            }
+        }
+        if (p[len] < cur[len]) {
+            *less = node;
+            less = pair + 1;
+            node = *less;
+            lenLess = len;
+        } else {
+            *more = node;
+            more = pair;
+            node = *more;
+            lenMore = len;
+        }
+    }
+    return added;
+}
+
+} // namespace lzx

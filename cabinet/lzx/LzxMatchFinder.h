@@ -1,0 +1,47 @@
+// Binary-tree match finder over a sliding window. Every position of the input
+// is inserted into a tree of earlier positions ordered by the bytes that follow
+// them; a search walks the tree once, collecting the nearest match for every
+// new longest length on the way.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace lzx {
+
+struct Match {
+    std::uint32_t length;
+    std::uint32_t distance;
+};
+
+class MatchFinder {
+  public:
+    // window: the largest distance plus 3 (a power of two); nice: matches this
+    // long end the search; depth: most tree nodes visited per search.
+    MatchFinder(std::uint32_t window, std::uint32_t nice, std::uint32_t depth);
+    void Reset();
+    // data points at the byte of position pos; avail bytes are readable from
+    // there. Appends the matches found (ascending length, at most maxLen)
+    // to out and returns how many were added.
+    std::size_t Find(const std::uint8_t* data, std::uint32_t pos, std::uint32_t avail,
+                     std::uint32_t maxLen, std::vector<Match>& out);
+    // Inserts the position without reporting matches.
+    void Skip(const std::uint8_t* data, std::uint32_t pos, std::uint32_t avail);
+
+  private:
+    template <bool Report>
+    std::size_t Walk(const std::uint8_t* data, std::uint32_t pos, std::uint32_t avail,
+                     std::uint32_t maxLen, std::vector<Match>* out);
+    static constexpr int Hash3Bits = 15;
+    static constexpr int Hash4Bits = 18;
+    std::uint32_t window_;
+    std::uint32_t mask_;
+    std::uint32_t nice_;
+    std::uint32_t depth_;
+    std::vector<std::uint32_t> head3_; // position + 1 of the newest 3-byte string per hash
+    std::vector<std::uint32_t> head4_; // tree root (position + 1) per 4-byte hash
+    // Per position: position + 1 of the smaller subtree, then of the larger one.
+    std::vector<std::uint32_t> tree_;
+};
+
+} // namespace lzx
