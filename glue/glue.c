@@ -60,7 +60,8 @@ static int fail(int code, const char* fmt, ...) {
 
 static int join_path(char* out, const char* dir, const char* name) {
     size_t n = strlen(dir);
-    int r = snprintf(out, PATH_CAP, "%s%s%s", dir, n && dir[n - 1] == gs_sep ? "" : "/", name);
+    char sep[2] = {gs_sep, 0};
+    int r = snprintf(out, PATH_CAP, "%s%s%s", dir, n && dir[n - 1] == gs_sep ? "" : sep, name);
     return r >= 0 && r < PATH_CAP ? 0 : -1;
 }
 
