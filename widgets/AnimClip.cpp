@@ -2,6 +2,7 @@
 
 #include <QPainter>
 #include <QPainterPath>
+#include <QPolygonF>
 
 #include <algorithm>
 #include <cmath>
@@ -75,30 +76,32 @@ struct Folder {
 
     void DrawBack(QPainter& p) const {
         const QRectF body = Body();
-        QPainterPath path;
-        path.moveTo(body.left(), body.bottom());
-        path.lineTo(body.left(), body.top() - h * 0.18);
-        path.lineTo(body.left() + w * 0.38, body.top() - h * 0.18);
-        path.lineTo(body.left() + w * 0.46, body.top());
-        path.lineTo(body.right(), body.top());
-        path.lineTo(body.right(), body.bottom());
-        path.closeSubpath();
-        p.setPen(QPen(FolderEdge, 1));
-        p.setBrush(FolderBack);
-        p.drawPath(path);
+        const double tabTop = body.top() - h * 0.18;
+        Shape(p,
+              {{body.left(), body.bottom()},
+               {body.left(), tabTop},
+               {body.left() + w * 0.38, tabTop},
+               {body.left() + w * 0.46, body.top()},
+               body.topRight(),
+               body.bottomRight()},
+              FolderBack);
     }
 
     void DrawFront(QPainter& p) const {
         const QRectF body = Body();
-        QPainterPath path;
-        path.moveTo(body.left(), body.bottom());
-        path.lineTo(body.left() + w * 0.08, body.top() + h * 0.22);
-        path.lineTo(body.right() + w * 0.06, body.top() + h * 0.22);
-        path.lineTo(body.right(), body.bottom());
-        path.closeSubpath();
+        const double flapTop = body.top() + h * 0.22;
+        Shape(p,
+              {body.bottomLeft(),
+               {body.left() + w * 0.08, flapTop},
+               {body.right() + w * 0.06, flapTop},
+               body.bottomRight()},
+              FolderFront);
+    }
+
+    static void Shape(QPainter& p, const QPolygonF& outline, const QColor& fill) {
         p.setPen(QPen(FolderEdge, 1));
-        p.setBrush(FolderFront);
-        p.drawPath(path);
+        p.setBrush(fill);
+        p.drawPolygon(outline);
     }
 
     void Draw(QPainter& p) const {
@@ -217,49 +220,55 @@ double Flutter(double u) {
     return 0.35 + 0.65 * std::abs(std::cos(2 * Pi * u));
 }
 
+// Where the clips that move a sheet place their things: the source folder on
+// the left, the destination on the right, both standing on one base line.
+struct Flight {
+    double h;
+    double sheetH;
+    Folder from;
+    QPointF right; // bottom centre of the destination
+    double lift;   // height of the arc, so that its top stays inside the clip
+
+    explicit Flight(const QRectF& r)
+        : h(r.height()),
+          sheetH(h * 0.36), from{{r.left() + Inset(r), Base(r)}, FolderW(r), r.height() * 0.58},
+          right(r.right() - Inset(r), Base(r)),
+          lift(std::max(0.0, from.Mouth().y() - (r.top() + sheetH * 0.6))) {}
+
+    static double FolderW(const QRectF& r) { return r.height() * 0.75; }
+    static double Base(const QRectF& r) { return r.bottom() - r.height() * 0.08; }
+    static double Inset(const QRectF& r) { return std::max(FolderW(r) * 0.75, r.width() * 0.15); }
+};
+
 void DrawCopy(QPainter& p, const QRectF& r, double phase, int sheets) {
-    const double h = r.height();
-    const double folderW = h * 0.75, folderH = h * 0.58;
-    const double baseY = r.bottom() - h * 0.08;
-    const Folder from{
-        {r.left() + std::max(folderW * 0.75, r.width() * 0.15), baseY}, folderW, folderH};
-    const Folder to{
-        {r.right() - std::max(folderW * 0.75, r.width() * 0.15), baseY}, folderW, folderH};
-    from.DrawBack(p);
+    const Flight f(r);
+    const Folder to{f.right, f.from.w, f.from.h};
+    f.from.DrawBack(p);
     to.DrawBack(p);
-    const double sheetH = h * 0.36;
-    // The top of the arc keeps the sheet inside the clip.
-    const double lift = std::max(0.0, from.Mouth().y() - (r.top() + sheetH * 0.6));
     for (int k = 0; k < sheets; ++k) {
         const double u = std::fmod(phase + double(k) / sheets, 1.0);
-        const QPointF at = Arc(from.Mouth(), to.Mouth(), lift, u);
-        DrawSheet(p, at, sheetH, Lerp(-20, 20, u), Flutter(u));
+        const QPointF at = Arc(f.from.Mouth(), to.Mouth(), f.lift, u);
+        DrawSheet(p, at, f.sheetH, Lerp(-20, 20, u), Flutter(u));
     }
-    from.DrawFront(p);
+    f.from.DrawFront(p);
     to.DrawFront(p);
 }
 
 void DrawDelete(QPainter& p, const QRectF& r, double phase) {
-    const double h = r.height();
-    const double folderW = h * 0.75, folderH = h * 0.58;
-    const double baseY = r.bottom() - h * 0.08;
-    const Folder from{
-        {r.left() + std::max(folderW * 0.75, r.width() * 0.15), baseY}, folderW, folderH};
-    const QPointF binBottom(r.right() - std::max(folderW * 0.75, r.width() * 0.15), baseY);
-    const double binH = h * 0.55;
-    from.DrawBack(p);
-    DrawBinBack(p, binBottom, binH);
+    const Flight f(r);
+    const double binH = f.h * 0.55;
+    f.from.DrawBack(p);
+    DrawBinBack(p, f.right, binH);
     // The sheet flies over the bin, then drops in behind its front.
-    const double sheetH = h * 0.36;
-    const double binTop = binBottom.y() - binH;
-    const QPointF above(binBottom.x(), binTop - sheetH * 0.35);
-    const double lift = std::max(0.0, from.Mouth().y() - (r.top() + sheetH * 0.6));
+    const double binTop = f.right.y() - binH;
+    const QPointF above(f.right.x(), binTop - f.sheetH * 0.35);
     constexpr double flight = 0.72;
     QPointF at;
     double angle = 0, flip = 1;
     if (phase < flight) {
         const double u = phase / flight;
-        at = Arc(from.Mouth(), above, std::max(0.0, lift - (from.Mouth().y() - above.y()) / 2), u);
+        const double lift = std::max(0.0, f.lift - (f.from.Mouth().y() - above.y()) / 2);
+        at = Arc(f.from.Mouth(), above, lift, u);
         angle = Lerp(-15, 15, u);
         flip = Flutter(u);
     } else {
@@ -267,9 +276,9 @@ void DrawDelete(QPainter& p, const QRectF& r, double phase) {
         at = QPointF(above.x(), Lerp(above.y(), binTop + binH * 0.45, u));
         angle = Lerp(15, 0, u);
     }
-    DrawSheet(p, at, sheetH, angle, flip);
-    from.DrawFront(p);
-    DrawBinFront(p, binBottom, binH);
+    DrawSheet(p, at, f.sheetH, angle, flip);
+    f.from.DrawFront(p);
+    DrawBinFront(p, f.right, binH);
 }
 
 enum class Target { Folder, File, Computer };
