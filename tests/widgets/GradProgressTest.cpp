@@ -44,6 +44,16 @@ std::string Row(const QImage& image, int y, int from, int to) {
     return s;
 }
 
+// A bar image with a text drawn over it in white, centred inside the bevel.
+QImage WithText(QImage image, const QRect& inside, const QFont& font, const QString& text) {
+    QPainter painter(&image);
+    painter.setClipRect(inside);
+    painter.setFont(font);
+    painter.setPen(Qt::white);
+    painter.drawText(inside, Qt::AlignCenter | Qt::TextSingleLine, text);
+    return image;
+}
+
 } // namespace
 
 TEST(MulDiv, RoundsHalvesAwayFromZero) {
@@ -249,16 +259,7 @@ TEST(GradProgressPaint, PercentTextAndFill) {
     b.bar.SetShowPercent(true);
     const QImage withText = b.bar.Render();
 
-    // The same bar with "50%" drawn over it, centred inside the bevel.
-    QImage expected = plain;
-    {
-        QPainter painter(&expected);
-        painter.setClipRect(QRect(2, 2, 148, 11));
-        painter.setFont(b.bar.font());
-        painter.setPen(Qt::white);
-        painter.drawText(QRect(2, 2, 148, 11), Qt::AlignCenter | Qt::TextSingleLine, "50%");
-    }
-    EXPECT_EQ(withText, expected);
+    EXPECT_EQ(withText, WithText(plain, QRect(2, 2, 148, 11), b.bar.font(), "50%"));
     EXPECT_NE(withText, plain);
     // The fill is 76, 75.5 rounded up.
     EXPECT_FALSE(IsBack(plain, 76, 6));
@@ -272,15 +273,7 @@ TEST(GradProgressPaint, PercentComesFromTheFill) {
     b.bar.SetShowPercent(true);
     const QImage withText = b.bar.Render(); // fill 3 of 10: 30 %, not 33 %
     b.bar.SetShowPercent(false);
-    QImage expected = b.bar.Render();
-    {
-        QPainter painter(&expected);
-        painter.setClipRect(QRect(2, 2, 7, 11));
-        painter.setFont(b.bar.font());
-        painter.setPen(Qt::white);
-        painter.drawText(QRect(2, 2, 7, 11), Qt::AlignCenter | Qt::TextSingleLine, "30%");
-    }
-    EXPECT_EQ(withText, expected);
+    EXPECT_EQ(withText, WithText(b.bar.Render(), QRect(2, 2, 7, 11), b.bar.font(), "30%"));
 }
 
 TEST(GradProgressPaint, Bevel) {
