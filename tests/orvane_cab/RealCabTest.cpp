@@ -1,0 +1,103 @@
+// Cabinets written by the component through the real interface layer and
+// engine, read back by cabextract and compared with their sources.
+#include "TestUtil.h"
+#include "vFwCAB.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace fs = std::filesystem;
+using Events = std::vector<std::string>;
+
+namespace {
+
+class RealCabTest : public ::testing::Test {
+  protected:
+    testutil::TempDir dir{"realcab"};
+    std::string src = dir / "src/";
+    std::string out = dir / "out/";
+    tvFwCAB cab;
+    Events errors;
+
+    void SetUp() override {
+        fs::create_directories(dir / "src/sub/deep");
+        fs::create_directories(dir / "out");
+        cab.OnErrorNotify = [this](tvFwCAB&, int id, int api, const std::string& text, int&) {
+            errors.push_back(std::to_string(id) + " " + std::to_string(api) + " " + text);
+        };
+    }
+    void Put(const std::string& name, std::size_t size, std::uint32_t seed) {
+        testutil::WriteFile(src + name, testutil::RandomBytes(size, seed));
+    }
+    // Extracts the cabinet (and the rest of its set) and compares each named
+    // source file with its extracted copy.
+    void ExpectExtracted(const std::string& cabPath, const std::vector<std::string>& names) {
+        testutil::RunResult r = testutil::Run({"cabextract", "-q", "-d", out, cabPath});
+        ASSERT_EQ(r.exitCode, 0) << r.output;
+        std::size_t count = 0;
+        for (const auto& e : fs::recursive_directory_iterator(out))
+            count += e.is_regular_file();
+        EXPECT_EQ(count, names.size());
+        for (const std::string& n : names) {
+            ASSERT_TRUE(testutil::Exists(out + n)) << n;
+            EXPECT_TRUE(testutil::ReadFile(out + n) == testutil::ReadFile(src + n)) << n;
+        }
+    }
+};
+
+TEST_F(RealCabTest, SingleCabinetFromMasks) {
+    Put("a.txt", 70000, 1);
+    Put("b.bin", 1, 2);
+    Put("empty.txt", 0, 3);
+    Put(".hidden.txt", 500, 4);
+    Put("sub/c.txt", 40000, 5);
+    Put("sub/deep/d.txt", 33000, 6);
+    testutil::WriteFile(src + "sub/deep/text.txt", std::string(200000, 'z')); // compresses well
+    cab.SetCabFile(out + "single.cab");
+    cab.AddFiles() = {src + "*.bin"};
+    cab.RecurseFiles() = {src + "*.txt"};
+    cab.SetStorePath(true);
+    cab.SetPartialPath(true);
+    cab.Encode();
+    EXPECT_TRUE(errors.empty()) << errors.front();
+    ASSERT_TRUE(testutil::Exists(out + "single.cab"));
+    EXPECT_LT(fs::file_size(out + "single.cab"), 160000u); // compressed, not stored
+    fs::create_directories(dir / "out/x");
+    out += "x/";
+    ExpectExtracted(dir / "out/single.cab", {"a.txt", "b.bin", "empty.txt", ".hidden.txt",
+                                             "sub/c.txt", "sub/deep/d.txt", "sub/deep/text.txt"});
+}
+
+TEST_F(RealCabTest, SpannedSetOfThreeCabinets) {
+    for (int i = 0; i < 4; ++i)
+        Put("f" + std::to_string(i) + ".dat", 70000, 10 + i);
+    cab.SetCabFile(out + "set1.cab");
+    cab.SetDiskName("Disk 1");
+    cab.SetDiskSize(110000); // 280000 incompressible bytes: three cabinets
+    cab.AddFiles() = {src + "*.dat"};
+    std::vector<int> numbers;
+    std::vector<std::string> cabNames;
+    cab.OnMessageNotify = [&](tvFwCAB&, std::string& name, std::string& disk, int no, int&, bool&) {
+        numbers.push_back(no);
+        name = "set" + std::to_string(no) + ".cab";
+        disk = "Disk " + std::to_string(no);
+    };
+    cab.OnMajorStatus = [&](tvFwCAB&, const std::string& name, int, bool&) {
+        if (cabNames.empty() || cabNames.back() != name) cabNames.push_back(name);
+    };
+    cab.Encode();
+    EXPECT_TRUE(errors.empty()) << errors.front();
+    EXPECT_EQ(numbers, (std::vector<int>{2, 3}));
+    EXPECT_EQ(cab.CabFile(), out + "set3.cab");
+    EXPECT_EQ(cabNames.front(), out + "set1.cab");
+    EXPECT_EQ(cabNames.back(), out + "set3.cab");
+    for (const char* c : {"set1.cab", "set2.cab", "set3.cab"})
+        EXPECT_LE(fs::file_size(out + c), 110000u) << c;
+    fs::create_directories(dir / "out/x");
+    std::string set1 = out + "set1.cab";
+    out += "x/";
+    ExpectExtracted(set1, {"f0.dat", "f1.dat", "f2.dat", "f3.dat"});
+}
+
+} // namespace
