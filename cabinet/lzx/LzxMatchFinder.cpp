@@ -44,8 +44,10 @@ std::size_t MatchFinder::Walk(const std::uint8_t* cur, std::uint32_t pos, std::u
                               std::uint32_t maxLen, std::vector<Match>* out) {
     if (avail < 4) return 0;
     const std::uint32_t limit = std::min(nice_, avail);
-    // Offsets may reach back at most window - 3 bytes.
-    const std::uint32_t oldest = pos >= window_ - 3 ? pos - (window_ - 3) : 0;
+    // The format allows offsets up to window - 3, but 7-Zip misreads some
+    // copies from exactly that far back, so we stop one byte short of it.
+    const std::uint32_t reach = window_ - 4;
+    const std::uint32_t oldest = pos >= reach ? pos - reach : 0;
     std::uint32_t best = 2;
     std::size_t added = 0;
 

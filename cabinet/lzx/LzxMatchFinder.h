@@ -16,7 +16,7 @@ struct Match {
 
 class MatchFinder {
   public:
-    // window: the largest distance plus 3 (a power of two); nice: matches this
+    // window: the window size (a power of two); distances stay below window - 3; nice: matches this
     // long end the search; depth: most tree nodes visited per search.
     MatchFinder(std::uint32_t window, std::uint32_t nice, std::uint32_t depth);
     void Reset();

@@ -1,0 +1,106 @@
+#include "LzxReaders.h"
+
+#include "TestUtil.h"
+
+#include <filesystem>
+
+#ifdef HAVE_MSPACK
+#include <mspack.h>
+#endif
+
+namespace lzxtest {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool OnPath(const std::string& program) {
+    return testutil::Run({"sh", "-c", "command -v " + program + " >/dev/null"}).exitCode == 0;
+}
+
+void Collect(const std::string& dir, Extracted& result) {
+    for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+        if (!entry.is_regular_file()) continue;
+        std::string rel = fs::relative(entry.path(), dir).generic_string();
+        result.files[rel] = testutil::ReadFile(entry.path().string());
+    }
+}
+
+} // namespace
+
+Extracted ExtractWithCabextract(const std::string& cabPath) {
+    Extracted r;
+    if (!OnPath("cabextract")) {
+        r.available = false;
+        r.error = "cabextract is not installed";
+        return r;
+    }
+    testutil::TempDir dir("lzx-cabextract");
+    testutil::RunResult run = testutil::Run({"cabextract", "-q", "-d", dir.path(), cabPath});
+    r.error = run.output;
+    r.ok = run.exitCode == 0;
+    Collect(dir.path(), r);
+    return r;
+}
+
+Extracted Extract7z(const std::string& cabPath) {
+    Extracted r;
+    if (!OnPath("7zz")) {
+        r.available = false;
+        r.error = "7zz is not installed";
+        return r;
+    }
+    testutil::TempDir dir("lzx-7z");
+    testutil::RunResult run = testutil::Run({"7zz", "x", "-y", "-bd", "-o" + dir.path(), cabPath});
+    r.error = run.output;
+    r.ok = run.exitCode == 0 && run.output.find("Everything is Ok") != std::string::npos;
+    Collect(dir.path(), r);
+    return r;
+}
+
+bool HaveLibmspack() {
+#ifdef HAVE_MSPACK
+    return true;
+#else
+    return false;
+#endif
+}
+
+Extracted ExtractWithLibmspack(const std::string& cabPath) {
+    Extracted r;
+#ifdef HAVE_MSPACK
+    testutil::TempDir dir("lzx-mspack");
+    mscab_decompressor* cabd = mspack_create_cab_decompressor(nullptr);
+    if (!cabd) {
+        r.error = "no decompressor";
+        return r;
+    }
+    mscabd_cabinet* cab = cabd->open(cabd, const_cast<char*>(cabPath.c_str()));
+    if (!cab) {
+        r.error = "open failed: " + std::to_string(cabd->last_error(cabd));
+        mspack_destroy_cab_decompressor(cabd);
+        return r;
+    }
+    r.ok = true;
+    int index = 0;
+    for (mscabd_file* f = cab->files; f; f = f->next, ++index) {
+        const std::string out = dir / ("f" + std::to_string(index));
+        int err = cabd->extract(cabd, f, const_cast<char*>(out.c_str()));
+        if (err != MSPACK_ERR_OK) {
+            r.ok = false;
+            r.error += std::string(f->filename) + ": error " + std::to_string(err) + "\n";
+            continue;
+        }
+        r.files[f->filename] = testutil::ReadFile(out);
+    }
+    cabd->close(cabd, cab);
+    mspack_destroy_cab_decompressor(cabd);
+#else
+    (void)cabPath;
+    r.available = false;
+    r.error = "built without libmspack";
+#endif
+    return r;
+}
+
+} // namespace lzxtest

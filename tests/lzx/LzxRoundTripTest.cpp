@@ -1,0 +1,189 @@
+// Cabinets made with our LZX encoder, extracted by cabextract, 7-Zip and
+// libmspack, must give back every file byte for byte.
+#include "LzxCabWriter.h"
+#include "LzxReaders.h"
+#include "LzxTestData.h"
+
+#include "TestUtil.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+using namespace lzxtest;
+
+namespace {
+
+void ExpectSame(const Extracted& got, const std::map<std::string, std::string>& want,
+                const std::string& reader) {
+    if (!got.available) return; // reported once by ReadersArePresent
+    EXPECT_TRUE(got.ok) << reader << ": " << got.error.substr(0, 2000);
+    EXPECT_EQ(got.files.size(), want.size()) << reader;
+    for (const auto& [name, data] : want) {
+        auto it = got.files.find(name);
+        if (it == got.files.end()) {
+            ADD_FAILURE() << reader << " did not extract " << name;
+            continue;
+        }
+        if (it->second != data) {
+            std::size_t at = 0;
+            while (at < data.size() && at < it->second.size() && data[at] == it->second[at])
+                ++at;
+            ADD_FAILURE() << reader << ": " << name << " differs from byte " << at << " (size "
+                          << it->second.size() << ", expected " << data.size() << ")";
+        }
+    }
+}
+
+// Builds the cabinet, checks the block limits and extracts it with every reader.
+CabStats RoundTrip(const std::vector<CabFolder>& folders) {
+    std::string cab;
+    CabStats stats;
+    EXPECT_TRUE(BuildCabinet(folders, cab, &stats));
+    EXPECT_LE(stats.largestPayload, 38912u);
+    std::map<std::string, std::string> want;
+    for (const CabFolder& f : folders)
+        for (const CabFile& file : f.files)
+            want[file.name] = file.data;
+    testutil::TempDir dir("lzx-roundtrip");
+    const std::string path = dir / "test.cab";
+    testutil::WriteFile(path, cab);
+    ExpectSame(ExtractWithCabextract(path), want, "cabextract");
+    ExpectSame(Extract7z(path), want, "7-Zip");
+    ExpectSame(ExtractWithLibmspack(path), want, "libmspack");
+    return stats;
+}
+
+std::size_t Total(const std::vector<CabFolder>& folders) {
+    std::size_t n = 0;
+    for (const CabFolder& f : folders)
+        for (const CabFile& file : f.files)
+            n += file.data.size();
+    return n;
+}
+
+class LzxWindow : public ::testing::TestWithParam<int> {};
+
+} // namespace
+
+TEST(LzxReaders, ReadersArePresent) {
+    testutil::TempDir dir("lzx-probe");
+    std::string cab;
+    ASSERT_TRUE(BuildCabinet({{15, {{"a.txt", "probe"}}}}, cab));
+    testutil::WriteFile(dir / "p.cab", cab);
+    EXPECT_TRUE(ExtractWithCabextract(dir / "p.cab").available) << "install cabextract";
+    EXPECT_TRUE(Extract7z(dir / "p.cab").available) << "install 7zip";
+    EXPECT_TRUE(HaveLibmspack()) << "install libmspack-dev";
+}
+
+TEST_P(LzxWindow, EverydayKindsOfData) {
+    const int w = GetParam();
+    const std::uint32_t seed = static_cast<std::uint32_t>(w);
+    std::vector<CabFolder> folders;
+    folders.push_back({w,
+                       {{"empty.txt", ""},
+                        {"one.bin", "x"},
+                        {"zeros.bin", std::string(200000, '\0')},
+                        {"random.bin", testutil::RandomBytes(70000, seed)},
+                        {"text.txt", Text(300000, seed)},
+                        {"empty2.txt", ""}}});
+    folders.push_back({w, {{"x86.exe", X86Code(250000, seed)}}});
+    folders.push_back({w, {{"x64.elf", OwnExecutable(400000)}}});
+    folders.push_back({w, {{"lonely.txt", ""}}});
+    folders.push_back({w, {{"single.bin", "\xE8"}}});
+    CabStats stats = RoundTrip(folders);
+    EXPECT_LT(stats.compressedBytes, Total(folders) / 2);
+}
+
+TEST_P(LzxWindow, RepeatsFartherApartThanTheWindow) {
+    const int w = GetParam();
+    const std::uint32_t window = 1u << w;
+    // A random piece, a window's worth of other random data, the piece again:
+    // it can only be found again if the encoder looked too far back.
+    std::string piece = testutil::RandomBytes(40000, 99);
+    std::string data = piece + testutil::RandomBytes(window, 100) + piece;
+    // Copies at exactly the largest distance allowed and one beyond it.
+    std::string edge = testutil::RandomBytes(window + 5000, 101);
+    for (int i = 0; i < 300; ++i)
+        edge.push_back(edge[edge.size() - (window - 3)]);
+    edge += testutil::RandomBytes(100, 102);
+    for (int i = 0; i < 300; ++i)
+        edge.push_back(edge[edge.size() - (window - 2)]);
+    for (int i = 0; i < 300; ++i)
+        edge.push_back(edge[edge.size() - (window - 1)]);
+    RoundTrip({{w, {{"far.bin", data}, {"edge.bin", edge}}}});
+}
+
+TEST_P(LzxWindow, FrameAndBlockBoundaries) {
+    const int w = GetParam();
+    std::vector<CabFolder> folders;
+    // Sizes around frame ends, odd sizes in uncompressed blocks.
+    std::size_t sizes[] = {32767, 32768, 32769, 65535, 65537, 98304 + 11};
+    int k = 0;
+    for (std::size_t n : sizes) {
+        folders.push_back({w, {{"r" + std::to_string(k), testutil::RandomBytes(n, 300 + k)}}});
+        folders.push_back({w, {{"t" + std::to_string(k), Text(n, 400 + k)}}});
+        ++k;
+    }
+    // Incompressible and compressible frames taking turns, with repeats that
+    // reach across the stored frames (repeated offsets survive them).
+    std::string mixed;
+    std::string phrase = Text(5000, 7);
+    for (int f = 0; f < 8; ++f) {
+        std::string frame =
+            f % 2 ? testutil::RandomBytes(32768, 500 + f) : phrase + Text(32768 - 5000, 600 + f);
+        mixed += frame;
+    }
+    folders.push_back({w, {{"mixed.bin", mixed}}});
+    RoundTrip(folders);
+}
+
+INSTANTIATE_TEST_SUITE_P(Exponents, LzxWindow, ::testing::Range(15, 22),
+                         [](const auto& info) { return "w" + std::to_string(info.param); });
+
+TEST(LzxRoundTrip, FilesLargerThanTheLargestWindow) {
+    std::string big = Text(1200000, 1) + X86Code(800000, 2) + OwnExecutable(500000) +
+                      testutil::RandomBytes(200000, 3) + Text(300000, 1);
+    RoundTrip({{21, {{"big.bin", big}}}, {15, {{"big15.bin", big.substr(0, 2200000)}}}});
+}
+
+TEST(LzxRoundTrip, ManyFilesInOneFolder) {
+    CabFolder folder{18, {}};
+    for (int i = 0; i < 600; ++i) {
+        std::string name = "dir\\file" + std::to_string(i) + ".txt";
+        folder.files.push_back({name, Text(static_cast<std::size_t>(i * 37 % 2000), i)});
+    }
+    // cabextract and 7-Zip turn the backslash into a folder.
+    std::vector<CabFolder> folders{folder};
+    std::string cab;
+    ASSERT_TRUE(BuildCabinet(folders, cab));
+    testutil::TempDir dir("lzx-many");
+    testutil::WriteFile(dir / "many.cab", cab);
+    std::map<std::string, std::string> want, wantMspack;
+    for (const CabFile& f : folder.files) {
+        std::string slashed = f.name;
+        slashed[3] = '/';
+        want[slashed] = f.data;
+        wantMspack[f.name] = f.data;
+    }
+    ExpectSame(ExtractWithCabextract(dir / "many.cab"), want, "cabextract");
+    ExpectSame(Extract7z(dir / "many.cab"), want, "7-Zip");
+    ExpectSame(ExtractWithLibmspack(dir / "many.cab"), wantMspack, "libmspack");
+}
+
+// A few hundred seeded inputs of random shape, each in a folder of its own
+// with its own window, all in one cabinet.
+TEST(LzxRoundTrip, StructuredRandomInputs) {
+    std::vector<CabFolder> folders;
+    for (std::uint32_t seed = 1; seed <= 300; ++seed) {
+        const int w = 15 + static_cast<int>(seed % 7);
+        CabFolder f{w, {}};
+        const int files = 1 + static_cast<int>(seed % 3);
+        for (int k = 0; k < files; ++k) {
+            f.files.push_back({"case" + std::to_string(seed) + "_" + std::to_string(k),
+                               Structured(seed * 7 + k, 90000 / files, 1u << w)});
+        }
+        folders.push_back(std::move(f));
+    }
+    RoundTrip(folders);
+}
