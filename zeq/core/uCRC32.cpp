@@ -60,6 +60,19 @@ std::uint32_t UpdateSlice16(std::uint32_t c, std::size_t n, const void* bytes) {
         p += 16;
         n -= 16;
     }
+    if (n >= 8) {
+        c = t[7][(c ^ p[0]) & 0xFFu] ^ t[6][((c >> 8) ^ p[1]) & 0xFFu] ^
+            t[5][((c >> 16) ^ p[2]) & 0xFFu] ^ t[4][((c >> 24) ^ p[3]) & 0xFFu] ^ t[3][p[4]] ^
+            t[2][p[5]] ^ t[1][p[6]] ^ t[0][p[7]];
+        p += 8;
+        n -= 8;
+    }
+    if (n >= 4) {
+        c = t[3][(c ^ p[0]) & 0xFFu] ^ t[2][((c >> 8) ^ p[1]) & 0xFFu] ^
+            t[1][((c >> 16) ^ p[2]) & 0xFFu] ^ t[0][((c >> 24) ^ p[3]) & 0xFFu];
+        p += 4;
+        n -= 4;
+    }
     return UpdateBytewise(c, n, p);
 }
 

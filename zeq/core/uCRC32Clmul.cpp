@@ -224,13 +224,13 @@ bool HasVpclmul512() {
 
 CRC_TARGET_128 std::uint32_t UpdateClmul128(std::uint32_t c, std::size_t n, const void* bytes) {
     const auto* p = static_cast<const std::uint8_t*>(bytes);
-    if (n < 16) return UpdateBytewise(c, n, p);
+    if (n < 16) return UpdateSlice16(c, n, p);
     return Update128(c, p, n);
 }
 
 CRC_TARGET_512 std::uint32_t UpdateVpclmul512(std::uint32_t c, std::size_t n, const void* bytes) {
     const auto* p = static_cast<const std::uint8_t*>(bytes);
-    if (n < 16) return UpdateBytewise(c, n, p);
+    if (n < 16) return UpdateSlice16(c, n, p);
     if (n < 64) return Update128(c, p, n);
 
     __m512i z0 = _mm512_xor_si512(Load512(p),
