@@ -216,6 +216,19 @@ TEST_P(CrcPath, IgnoresBytesOutsideTheRange) {
     }
 }
 
+TEST_P(CrcPath, BuffersOfExactSize) {
+    // Each buffer is allocated with exactly its length, so a read past either end shows
+    // under the address sanitizer.
+    std::mt19937 rng(19);
+    for (std::size_t n = 1; n <= 700; ++n) {
+        std::vector<std::uint8_t> exact(n);
+        for (auto& b : exact)
+            b = static_cast<std::uint8_t>(rng());
+        ASSERT_EQ(Update(0xFFFFFFFFu, n, exact.data()), BitwiseCrc(0xFFFFFFFFu, exact.data(), n))
+            << n;
+    }
+}
+
 TEST_P(CrcPath, LargeBufferAgainstBytewise) {
     // 8 MiB plus an odd tail, from an odd address.
     const auto data = RandomBytes((8u << 20) + 77 + 3, 21);
