@@ -28,7 +28,8 @@ struct Contender {
     std::string name;
     CrcFn crc; // finished checksum, start value FFFFFFFF
     bool ours = false;
-    double best = 0; // GB/s
+    bool checksum = true; // false for the plain read, whose value is no CRC
+    double best = 0;      // GB/s
     std::uint32_t value = 0;
 };
 
@@ -96,14 +97,17 @@ void Measure(std::vector<Contender>& cs, const std::uint8_t* data, std::size_t c
         }
 }
 
-bool Print(const std::vector<Contender>& cs, const char* title, bool compareValues) {
+bool Print(const std::vector<Contender>& cs, const char* title) {
     std::printf("\n%s\n", title);
     std::printf("  %-34s %9s  %s\n", "implementation", "GB/s", "checksum");
     const Contender* ours = nullptr;
     const Contender* zlib = nullptr;
     const Contender* deflate = nullptr;
     for (const auto& c : cs) {
-        std::printf("  %-34s %9.2f  %08X\n", c.name.c_str(), c.best, c.value);
+        if (c.checksum)
+            std::printf("  %-34s %9.2f  %08X\n", c.name.c_str(), c.best, c.value);
+        else
+            std::printf("  %-34s %9.2f  -\n", c.name.c_str(), c.best);
         if (c.ours && !ours) ours = &c;
         if (c.name == "zlib crc32") zlib = &c;
         if (c.name == "libdeflate_crc32") deflate = &c;
@@ -113,10 +117,9 @@ bool Print(const std::vector<Contender>& cs, const char* title, bool compareValu
     if (ours && deflate)
         std::printf("  %-34s %8.2fx\n", "ratio CrcUpdate / libdeflate", ours->best / deflate->best);
     bool same = true;
-    if (compareValues)
-        for (const auto& c : cs)
-            if (c.name.rfind("memory", 0) != 0 && c.value != cs.front().value) same = false;
-    if (compareValues) std::printf("  checksums agree: %s\n", same ? "yes" : "NO");
+    for (const auto& c : cs)
+        if (c.checksum && c.value != cs.front().value) same = false;
+    std::printf("  checksums agree: %s\n", same ? "yes" : "NO");
     return same;
 }
 
@@ -160,10 +163,11 @@ int main(int argc, char** argv) {
                               return CrcFinish(fn(0xFFFFFFFFu, n, p));
                           }});
         }
-    cs.push_back({"memory read, no CRC (ceiling)", ReadAll});
+    cs.push_back({"plain read, no CRC", ReadAll, false, false});
 
     std::printf("CRC-32 benchmark: %zu MiB buffer, best of %d repetitions, GB = 1e9 bytes\n", mib,
                 reps);
+    std::printf("(\"plain read\" only loads the bytes: from main memory it is the ceiling)\n");
 #ifndef HAVE_LIBDEFLATE
     std::printf("(libdeflate not found at build time: compared with zlib only)\n");
 #endif
@@ -172,7 +176,7 @@ int main(int argc, char** argv) {
     char title[128];
     std::snprintf(title, sizeof title,
                   "One pass over the whole %zu MiB buffer (main memory):", mib);
-    const bool sameBig = Print(cs, title, true);
+    const bool sameBig = Print(cs, title);
 
     // The same work on a block that stays in the cache shows the speed of the code itself.
     const std::size_t block = std::min<std::size_t>(size, 256 << 10);
@@ -181,7 +185,7 @@ int main(int argc, char** argv) {
     Measure(cs, buffer.data(), block, size / block, reps);
     std::snprintf(title, sizeof title,
                   "%zu passes over its first %zu KiB (in cache):", size / block, block >> 10);
-    const bool sameSmall = Print(cs, title, true);
+    const bool sameSmall = Print(cs, title);
 
     return sameBig && sameSmall ? 0 : 1;
 }
