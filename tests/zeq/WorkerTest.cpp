@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <future>
 #include <thread>
 #include <zlib.h>
@@ -143,6 +144,28 @@ INSTANTIATE_TEST_SUITE_P(
                       SplitCase{4321, 2, {"1000"}},               // the smallest buffer
                       SplitCase{4321, 999, {"100", "1", "2000"}}, // a size per piece
                       SplitCase{1, 7, {"1"}}));
+
+TEST_F(WorkerTest, SourceOf4GiBAndMoreKeepsItsTail) {
+    // A sparse source of 4 GiB + 3 bytes; the pieces go to /dev/null so that
+    // nothing of that size is written. Sizes cut to 32 bits would see 3 bytes.
+    {
+        std::ofstream f(source, std::ios::binary);
+        f.seekp((std::int64_t{1} << 32) - 2);
+        f.write("\0abc", 4);
+    }
+    for (const char* name : {"movie.001", "movie.002", "movie.003"})
+        fs::create_symlink("/dev/null", target + "/" + name);
+    job.PieSizes = {"2147483647"};
+    job.BufferSize = 16 << 20;
+    job.ComparePies = false;
+    job.ReportPath = dir / "report.txt";
+    EXPECT_EQ(Run(), -1);
+    EXPECT_EQ(job.SourceSize.Get(), (std::uint64_t{1} << 32) + 2);
+    EXPECT_EQ(job.PieDone.Get(), (std::uint64_t{1} << 32) + 2);
+    EXPECT_EQ(job.PieNumber, 3);
+    ASSERT_EQ(job.CrcHexList.size(), 3u);
+    EXPECT_EQ(job.CrcHexList[2], Crc(std::string("\0abc", 4))); // the 4 bytes past 2 x (2^31 - 1)
+}
 
 TEST_F(WorkerTest, EmptySourceWritesNoPieceAndReportsZero) {
     MakeSource(0);
