@@ -1,0 +1,145 @@
+#include "vCabEvents.h"
+
+namespace {
+
+std::string Quoted(const std::string& s) {
+    return "\"" + s + "\"";
+}
+
+std::string OverwriteQuestion(const std::string& path) {
+    return "Cabinet " + Quoted(path) + " already exists. Overwrite?";
+}
+
+} // namespace
+
+void TCabEvents::Bind(tvFwCAB& cab) {
+    using namespace std::placeholders;
+    cab.OnMajorStatus = std::bind(&TCabEvents::CabMajorStatus, this, _1, _2, _3, _4);
+    cab.OnMinorStatus = std::bind(&TCabEvents::CabMinorStatus, this, _1, _2, _3, _4);
+    cab.OnMessageNotify = std::bind(&TCabEvents::CabMessageNotify, this, _1, _2, _3, _4, _5, _6);
+    cab.OnErrorNotify = std::bind(&TCabEvents::CabErrorNotify, this, _1, _2, _3, _4, _5);
+}
+
+TMsgAnswer TCabEvents::Ask(const std::string& text, TMsgIcon icon, TMsgButtons buttons) {
+    // Nobody is left to answer once the window is closing.
+    if (state_.Closing.load()) return StoppingAnswer(buttons);
+    return box_(text, AppTitle, icon, buttons);
+}
+
+void TCabEvents::Log(const std::string& line) {
+    if (state_.LogFile.IsOpen()) {
+        const std::string bytes = line + "\r\n";
+        // A log that cannot be written loses the line; the build goes on.
+        plat::WriteFile(state_.LogFile.Handle(), bytes.data(), bytes.size());
+        return;
+    }
+    Ask(line, miWarning, mbOk);
+}
+
+void TCabEvents::BuildStarting() {
+    started_ = false;
+    cabInProgress_.clear();
+    aborted_ = false;
+}
+
+std::string TCabEvents::IncompleteCabinet() const {
+    return aborted_ ? cabInProgress_ : std::string();
+}
+
+void TCabEvents::CabMajorStatus(tvFwCAB&, const std::string& CabName, int Percent, bool& Abort) {
+    if (!started_) {
+        // The component raises the first status event once it has made sure
+        // that no file of this name is there: what appears now is ours.
+        started_ = true;
+        if (!plat::PathExists(CabName)) cabInProgress_ = CabName;
+    }
+    state_.CurrentCab.Set(CabName);
+    state_.MajorPercent.store(Percent, std::memory_order_relaxed);
+    state_.Gate.Pass();
+    Abort = state_.Cancel.load(std::memory_order_relaxed);
+    NoteAbort(Abort);
+}
+
+void TCabEvents::CabMinorStatus(tvFwCAB&, const std::string& FileName, int Percent, bool& Abort) {
+    state_.CurrentFile.Set(FileName);
+    state_.MinorPercent.store(Percent, std::memory_order_relaxed);
+    // Raised for each compressed block: a paused build stops here.
+    state_.Gate.Pass();
+    Abort = state_.Cancel.load(std::memory_order_relaxed);
+    NoteAbort(Abort);
+}
+
+void TCabEvents::CabMessageNotify(tvFwCAB& Sender, std::string& NewCabName,
+                                  std::string& NewDiskName, int CabNo, int& DiskNo, bool& Abort) {
+    state_.Gate.Pass();
+    const std::string folder = FolderPart(Sender.CabFile());
+    while (DriveFreeSpace(folder) < static_cast<std::int64_t>(Sender.DiskSize())) {
+        if (LogMode()) {
+            Log("Insufficient space on target path");
+            Abort = true;
+        } else if (Ask("Please insert a new disk to continue", miInformation, mbOkCancel) ==
+                   idCancel) {
+            Abort = true;
+        }
+        if (Abort) {
+            NoteAbort(true);
+            return;
+        }
+    }
+
+    NewCabName = FileStem(state_.BaseCabName) + std::to_string(CabNo) + ".cab";
+    const std::string fullPath = folder + NewCabName;
+    if (!plat::FileExists(fullPath)) {
+        ++DiskNo;
+        NewDiskName = "Diskette " + std::to_string(DiskNo);
+        Abort = false;
+        cabInProgress_ = plat::PathExists(fullPath) ? std::string() : fullPath;
+        return;
+    }
+    // Another's file keeps its place unless the user lets it go.
+    cabInProgress_.clear();
+    if (!LogMode() && Ask(OverwriteQuestion(fullPath), miQuestion, mbYesNo) != idYes) return;
+    if (plat::DeleteFile(fullPath))
+        cabInProgress_ = fullPath;
+    else
+        Abort = true;
+    NoteAbort(Abort);
+}
+
+void TCabEvents::CabErrorNotify(tvFwCAB& Sender, int ErrID, int, const std::string& ErrText,
+                                int& Action) {
+    switch (ErrID) {
+    case ceCabExists: {
+        const std::string cabFile = Sender.CabFile();
+        if (!LogMode() && Ask(OverwriteQuestion(cabFile), miQuestion, mbYesNo) != idYes) break;
+        Action = plat::DeleteFile(cabFile) ? 1 : -1;
+        break;
+    }
+    case ceCabFailure:
+        if (LogMode()) {
+            Log(ErrText);
+            Action = 0;
+            break;
+        }
+        switch (Ask("Error:\r" + ErrText + "\r\rRetry?", miQuestion, mbYesNoCancel)) {
+        case idYes:
+            Action = 1;
+            break;
+        case idNo:
+            Action = 0;
+            break;
+        default:
+            Action = -1;
+            break;
+        }
+        break;
+    default:
+        if (LogMode())
+            Log(ErrText);
+        else
+            Ask("Fatal Error:\r" + ErrText, miError, mbOk);
+        Action = -1;
+        break;
+    }
+    NoteAbort(Action == -1 || ErrID == ceUserAbort);
+}

@@ -1,0 +1,120 @@
+#include "vDirectives.h"
+
+#include <cstdint>
+
+namespace {
+
+constexpr const char* InvalidNumber = "Invalid numeric input";
+
+// Reads settings line after line; the first failure ends the reading.
+class TSettingsReader {
+  public:
+    explicit TSettingsReader(TDirectiveReader& in) : in_(in) {}
+    bool Number(std::int32_t& value) {
+        if (!error_.empty()) return false;
+        std::int32_t v = 0;
+        bool ok = in_.ReadInteger(v);
+        if (!Check(ok ? "" : InvalidNumber)) return false;
+        value = v;
+        return true;
+    }
+    bool Text(std::string& value) {
+        if (!error_.empty()) return false;
+        std::string v = in_.ReadLine();
+        if (!Check("")) return false;
+        value = v;
+        return true;
+    }
+    const std::string& Error() const { return error_; }
+
+  private:
+    bool Check(const std::string& numberError) {
+        if (in_.Failed())
+            error_ = plat::LastErrorText();
+        else
+            error_ = numberError;
+        if (!error_.empty()) error_ = WithFullStop(error_);
+        return error_.empty();
+    }
+    TDirectiveReader& in_;
+    std::string error_;
+};
+
+} // namespace
+
+std::string ReadSettings(const std::string& path, tvFwCAB& cab, TShellState& state) {
+    TDirectiveReader file;
+    if (!file.Open(path)) return WithFullStop(plat::LastErrorText());
+    TSettingsReader in(file);
+    std::int32_t n = 0;
+    std::string text;
+
+    if (in.Number(n)) {
+        if (n == 1) {
+            cab.SetCompType(ctMsZip);
+            cab.SetCompFactor(0);
+        } else {
+            cab.SetCompType(ctLzx);
+            cab.SetCompFactor(static_cast<std::int32_t>(static_cast<std::int64_t>(n) - 1));
+        }
+    }
+    if (in.Number(n)) cab.SetReserved(n);
+    if (in.Number(n)) cab.SetFolderSize(n);
+    if (in.Number(n)) state.WorkerPriority = PriorityOfLevel(n);
+    if (in.Text(text)) cab.SetStorePath(text == "TRUE");
+    if (in.Text(text)) cab.SetPartialPath(text == "TRUE");
+    if (in.Text(text)) state.Spanning = text == "TRUE";
+    if (in.Number(n)) cab.SetDiskSize(state.Spanning ? n : INT32_MAX);
+    if (in.Text(text)) {
+        state.LogMode = !text.empty();
+        // A log file that cannot be created leaves log mode on without a
+        // file: the handlers then show their log lines as boxes.
+        if (state.LogMode && !state.LogFile.Open(text, plat::OpenMode::CreateAlways))
+            return WithFullStop(plat::LastErrorText());
+    }
+    return in.Error();
+}
+
+bool ReadNextJob(tvFwCAB& cab, TShellState& state) {
+    if (state.Cancel.load(std::memory_order_relaxed)) return false;
+    TDirectiveReader& list = state.List;
+    if (list.Eof()) return false;
+
+    std::string last = list.ReadLine();
+    const std::string path = WithCabExtension(last);
+    state.CurrentCab.Set(path);
+    cab.SetCabFile(path);
+
+    auto readSpecs = [&](tvFwCAB::TStringList& specs) {
+        while (last != "$" && !list.Eof()) {
+            last = list.ReadLine();
+            if (last != "$") specs.push_back(last);
+        }
+    };
+    readSpecs(cab.RecurseFiles());
+    last.clear();
+    readSpecs(cab.AddFiles());
+    return true;
+}
+
+TStartUp StartUp(const std::vector<std::string>& args, tvFwCAB& cab, TShellState& state,
+                 const TMessageBoxFn& box) {
+    if (args.size() < 2 || args[1] != LaunchToken) {
+        box("For internal use only.", "", miNone, mbOk);
+        return TStartUp::Exit0;
+    }
+    if (args.size() < 4 || !plat::FileExists(args[2]) || !plat::FileExists(args[3])) {
+        box("Directive(s) not found.", "", miNone, mbOk);
+        return TStartUp::Exit1;
+    }
+    // A list that cannot be opened is told like a settings error, after the
+    // settings (and so the log file) have been taken, and reads as empty: the
+    // run ends in order without a job.
+    std::string error;
+    if (!state.List.Open(args[2])) error = WithFullStop(plat::LastErrorText());
+    std::string settingsError = ReadSettings(args[3], cab, state);
+    if (!settingsError.empty()) error = settingsError;
+    if (error.empty()) return TStartUp::Run;
+    box(error, AppTitle, miError, mbOk);
+    return TStartUp::RunOnFirstTick;
+}
