@@ -54,19 +54,28 @@ TEST_F(RealCabTest, SingleCabinetFromMasks) {
     Put("sub/c.txt", 40000, 5);
     Put("sub/deep/d.txt", 33000, 6);
     testutil::WriteFile(src + "sub/deep/text.txt", std::string(200000, 'z')); // compresses well
-    cab.SetCabFile(out + "single.cab");
     cab.AddFiles() = {src + "*.bin"};
     cab.RecurseFiles() = {src + "*.txt"};
     cab.SetStorePath(true);
     cab.SetPartialPath(true);
-    cab.Encode();
-    EXPECT_TRUE(errors.empty()) << errors.front();
-    ASSERT_TRUE(testutil::Exists(out + "single.cab"));
-    EXPECT_LT(fs::file_size(out + "single.cab"), 160000u); // compressed, not stored
-    fs::create_directories(dir / "out/x");
-    out += "x/";
-    ExpectExtracted(dir / "out/single.cab", {"a.txt", "b.bin", "empty.txt", ".hidden.txt",
-                                             "sub/c.txt", "sub/deep/d.txt", "sub/deep/text.txt"});
+    cab.SetCompFactor(7);
+    const std::string folder = out;
+    for (TCompressionType type : {ctNone, ctMsZip, ctLzx}) {
+        std::string name = "single" + std::to_string(type);
+        cab.SetCabFile(folder + name + ".cab");
+        cab.SetCompType(type);
+        cab.Encode();
+        EXPECT_TRUE(errors.empty()) << errors.front();
+        ASSERT_TRUE(testutil::Exists(folder + name + ".cab"));
+        if (type != ctNone) { // the text compresses, the random bytes hardly
+            EXPECT_LT(fs::file_size(folder + name + ".cab"), 160000u) << name;
+        }
+        out = folder + name + "/";
+        fs::create_directories(out);
+        ExpectExtracted(folder + name + ".cab",
+                        {"a.txt", "b.bin", "empty.txt", ".hidden.txt", "sub/c.txt",
+                         "sub/deep/d.txt", "sub/deep/text.txt"});
+    }
 }
 
 TEST_F(RealCabTest, SpannedSetOfThreeCabinets) {
