@@ -1,0 +1,367 @@
+#include "vCabIntf.h"
+
+#include "Platform.h"
+#include "fci.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+namespace {
+
+// The progress of the file being added and the caller's relays, handed to the
+// engine as its user value. Sizes are kept in 64 bits.
+struct TCabContext {
+    std::string CurrentFile;
+    std::int64_t CurrentSize = 0;
+    std::int64_t BytesDone = 0;
+    TProgressRelay progress = nullptr;
+    TNextCabinetRelay nextCabinet = nullptr;
+};
+
+// One handle: the engine's context and the TCabContext it reports to.
+struct TCabSession {
+    HFCI hfci = nullptr;
+    TCabContext context;
+};
+
+// The shared error record of all wrappers.
+ERF g_erf{};
+
+void ClearError() {
+    g_erf = ERF{};
+}
+
+void SetError(int oper, int type) {
+    g_erf.erfOper = oper;
+    g_erf.erfType = type;
+    g_erf.fError = TRUE;
+}
+
+TCabContext* ContextOf(void* pv) {
+    return static_cast<TCabContext*>(pv);
+}
+
+// Copies text into a fixed 256-byte field; false when it does not fit.
+bool CopyField(char (&field)[256], const std::string& text) {
+    if (text.size() >= sizeof field) return false;
+    std::memset(field, 0, sizeof field);
+    std::memcpy(field, text.data(), text.size());
+    return true;
+}
+
+std::string FieldText(const char* field, std::size_t size) {
+    std::size_t n = 0;
+    while (n < size && field[n])
+        ++n;
+    return std::string(field, n);
+}
+
+// ---- callbacks handed to the engine --------------------------------------------
+
+int FilePlaced(PCCAB, char*, long, BOOL, void*) {
+    return 0;
+}
+
+void* Alloc(ULONG cb) {
+    return std::malloc(cb ? cb : 1);
+}
+
+void Free(void* memory) {
+    std::free(memory);
+}
+
+INT_PTR Open(char* pszFile, int oflag, int, int* err, void*) {
+    *err = 0;
+    try {
+        plat::OpenMode mode =
+            (oflag & FCI_O_CREAT) ? plat::OpenMode::CreateNew : plat::OpenMode::Read;
+        plat::FileHandle h = plat::OpenFile(pszFile, mode);
+        if (h == plat::InvalidFile) {
+            *err = plat::LastError();
+            return -1;
+        }
+        return static_cast<INT_PTR>(h);
+    } catch (...) {
+        return -1;
+    }
+}
+
+UINT Read(INT_PTR hf, void* memory, UINT cb, int* err, void*) {
+    *err = 0;
+    std::int64_t n = plat::ReadFile(static_cast<plat::FileHandle>(hf), memory, cb);
+    if (n < 0) {
+        *err = plat::LastError();
+        return 0;
+    }
+    return static_cast<UINT>(n);
+}
+
+UINT Write(INT_PTR hf, void* memory, UINT cb, int* err, void*) {
+    *err = 0;
+    std::int64_t n = plat::WriteFile(static_cast<plat::FileHandle>(hf), memory, cb);
+    if (n != static_cast<std::int64_t>(cb)) {
+        *err = plat::LastError();
+        return 0;
+    }
+    return cb;
+}
+
+int Close(INT_PTR hf, int* err, void*) {
+    *err = 0;
+    if (!plat::CloseFile(static_cast<plat::FileHandle>(hf))) {
+        *err = plat::LastError();
+        return -1;
+    }
+    return 0;
+}
+
+long Seek(INT_PTR hf, long dist, int seektype, int* err, void*) {
+    *err = 0;
+    plat::SeekFrom from = seektype == FCI_SEEK_CUR   ? plat::SeekFrom::Current
+                          : seektype == FCI_SEEK_END ? plat::SeekFrom::End
+                                                     : plat::SeekFrom::Begin;
+    std::int64_t pos =
+        plat::SeekFile(static_cast<plat::FileHandle>(hf), static_cast<std::int32_t>(dist), from);
+    if (pos < 0) {
+        *err = plat::LastError();
+        return -1;
+    }
+    // A position the result cannot hold is a failure, never a wrapped value.
+    if (pos > std::numeric_limits<long>::max()) {
+        *err = EOVERFLOW;
+        return -1;
+    }
+    return static_cast<long>(pos);
+}
+
+int Delete(char* pszFile, int* err, void*) {
+    *err = 0;
+    try {
+        if (!plat::DeleteFile(pszFile)) {
+            *err = plat::LastError();
+            return -1;
+        }
+        return 0;
+    } catch (...) {
+        return -1;
+    }
+}
+
+// Reserves a unique name in the system's temporary folder, then removes the
+// file again so that the engine's exclusive create can make it.
+BOOL GetTempFile(char* pszTempName, int cbTempName, void*) {
+    try {
+        std::string folder = plat::TempFolder();
+        if (folder.empty() || folder.size() > 256) return FALSE;
+        std::string name = plat::MakeTempFile(folder, "vFw");
+        if (name.empty()) return FALSE;
+        if (cbTempName <= 0 || name.size() >= static_cast<std::size_t>(cbTempName)) {
+            plat::DeleteFile(name);
+            return FALSE;
+        }
+        std::memcpy(pszTempName, name.c_str(), name.size() + 1);
+        plat::DeleteFile(name);
+        return TRUE;
+    } catch (...) {
+        return FALSE;
+    }
+}
+
+long StatusAdd(UINT typeStatus, ULONG, ULONG cb2, void* pv) {
+    if (typeStatus != statusFile) return 0;
+    try {
+        TCabContext* c = ContextOf(pv);
+        c->BytesDone += cb2;
+        // A block reported for an empty file completes it.
+        std::int64_t percent = c->CurrentSize > 0 ? c->BytesDone * 100 / c->CurrentSize : 100;
+        percent = std::min<std::int64_t>(percent, std::numeric_limits<int>::max());
+        bool abort = false;
+        if (c->progress) c->progress(c->CurrentFile, static_cast<int>(percent), abort);
+        return abort ? -1 : 0;
+    } catch (...) {
+        return -1;
+    }
+}
+
+long StatusFlush(UINT, ULONG, ULONG, void*) {
+    return 0;
+}
+
+BOOL NextCabinet(PCCAB pccab, ULONG, void* pv) {
+    try {
+        TCabContext* c = ContextOf(pv);
+        std::string cabName = FieldText(pccab->szCab, sizeof pccab->szCab);
+        std::string diskName = FieldText(pccab->szDisk, sizeof pccab->szDisk);
+        bool abort = false;
+        if (c->nextCabinet) c->nextCabinet(cabName, diskName, pccab->iCab, pccab->iDisk, abort);
+        if (abort) return FALSE;
+        // A name longer than its field is not cut short: the cabinet name is
+        // left empty, and the engine refuses to create such a cabinet.
+        if (!CopyField(pccab->szCab, cabName) || !CopyField(pccab->szDisk, diskName))
+            pccab->szCab[0] = 0;
+        return TRUE;
+    } catch (...) {
+        return FALSE;
+    }
+}
+
+INT_PTR OpenInfo(char* pszName, USHORT* pdate, USHORT* ptime, USHORT* pattribs, int* err,
+                 void* pv) {
+    *err = 0;
+    try {
+        plat::FileHandle h = plat::OpenFile(pszName, plat::OpenMode::Read);
+        if (h == plat::InvalidFile) {
+            *err = plat::LastError();
+            return -1;
+        }
+        plat::FileInfo info;
+        if (!plat::GetFileInfo(h, info)) {
+            *err = plat::LastError();
+            plat::CloseFile(h);
+            return -1;
+        }
+        *pdate = info.dosDate;
+        *ptime = info.dosTime;
+        std::uint32_t attributes = 0;
+        *pattribs = plat::GetFileAttributes(pszName, attributes)
+                        ? static_cast<USHORT>(attributes & 0x27)
+                        : 0;
+        TCabContext* c = ContextOf(pv);
+        c->CurrentFile = pszName;
+        c->CurrentSize = info.size;
+        c->BytesDone = 0;
+        return static_cast<INT_PTR>(h);
+    } catch (...) {
+        return -1;
+    }
+}
+
+TCabSession* SessionOf(HCabContext h) {
+    return static_cast<TCabSession*>(h);
+}
+
+} // namespace
+
+HCabContext CabCreate(const std::string& cabFile, const std::string& diskName,
+                      std::int32_t folderSize, std::int32_t diskSize, std::int32_t reserved,
+                      int setNumber, TProgressRelay progress, TNextCabinetRelay nextCabinet) {
+    TCabSession* session = nullptr;
+    try {
+        ClearError();
+        CCAB ccab;
+        std::memset(&ccab, 0, sizeof ccab);
+        ccab.cb = static_cast<ULONG>(diskSize);
+        ccab.cbFolderThresh = static_cast<ULONG>(folderSize);
+        ccab.cbReserveCFHeader = static_cast<UINT>(reserved);
+        ccab.iCab = 1;
+        ccab.iDisk = 1;
+        ccab.setID = static_cast<USHORT>(setNumber & 0xFFFF);
+
+        const char* separators = plat::PathSep == '\\' ? "\\:" : "/";
+        std::string::size_type cut = cabFile.find_last_of(separators);
+        std::string folder = cut == std::string::npos ? std::string() : cabFile.substr(0, cut + 1);
+        std::string name = cut == std::string::npos ? cabFile : cabFile.substr(cut + 1);
+        // Names that do not fit their fields are refused rather than cut short.
+        if (!CopyField(ccab.szDisk, diskName) || !CopyField(ccab.szCab, name) ||
+            !CopyField(ccab.szCabPath, folder)) {
+            SetError(FCIERR_CAB_FILE, ENAMETOOLONG);
+            return nullptr;
+        }
+
+        session = new TCabSession;
+        session->context.progress = progress;
+        session->context.nextCabinet = nextCabinet;
+        session->hfci = FCICreate(&g_erf, FilePlaced, Alloc, Free, Open, Read, Write, Close, Seek,
+                                  Delete, GetTempFile, &ccab, &session->context);
+        if (!session->hfci) {
+            delete session;
+            return nullptr;
+        }
+        return session;
+    } catch (const std::bad_alloc&) {
+        delete session;
+        SetError(FCIERR_ALLOC_FAIL, 0);
+        return nullptr;
+    } catch (...) {
+        delete session;
+        return nullptr;
+    }
+}
+
+bool CabAddFile(HCabContext h, const std::string& sourcePath, const std::string& nameInCab,
+                TCompressionType compType, int windowExponent, bool execute) {
+    try {
+        ClearError();
+        TCabSession* session = SessionOf(h);
+        if (!session) return false;
+        int code = static_cast<int>(compType) & 0x7F;
+        if (compType == ctLzx) code += windowExponent << 8;
+        std::string source = sourcePath;
+        std::string name = nameInCab;
+        return FCIAddFile(session->hfci, source.data(), name.data(), execute ? TRUE : FALSE,
+                          NextCabinet, StatusAdd, OpenInfo, static_cast<TCOMP>(code)) != FALSE;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool CabFlush(HCabContext h, bool getNextCab) {
+    try {
+        ClearError();
+        TCabSession* session = SessionOf(h);
+        if (!session) return false;
+        return FCIFlushCabinet(session->hfci, getNextCab ? TRUE : FALSE, NextCabinet,
+                               StatusFlush) != FALSE;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool CabDestroy(HCabContext h) {
+    try {
+        ClearError();
+        TCabSession* session = SessionOf(h);
+        if (!session) return false;
+        bool ok = FCIDestroy(session->hfci) != FALSE;
+        delete session;
+        return ok;
+    } catch (...) {
+        return false;
+    }
+}
+
+TCabError CabLastError() {
+    TCabError e;
+    e.erfOper = g_erf.erfOper;
+    e.erfType = g_erf.erfType;
+    e.fError = g_erf.fError != FALSE;
+    return e;
+}
+
+std::string CabErrorText(int code) {
+    switch (code) {
+    case 0:
+        return "No error";
+    case 1:
+        return "Failure opening file to be stored in cabinet";
+    case 2:
+        return "Failure reading file to be stored in cabinet";
+    case 3:
+        return "Out of memory during compression";
+    case 4:
+        return "Could not create a temporary file";
+    case 5:
+        return "Unknown compression type";
+    case 6:
+        return "Could not create cabinet file";
+    case 7:
+        return "User abort";
+    case 8:
+        return "Failure compressing data";
+    default:
+        return "Unknown error!";
+    }
+}
