@@ -103,19 +103,19 @@ void TranslateCalls(std::uint8_t* data, std::size_t n, std::uint32_t framePos,
     }
 }
 
-bool LooksLikeX86(const std::uint8_t* data, std::size_t n) {
-    if (n >= 4 && data[0] == 0x7F && data[1] == 'E' && data[2] == 'L' && data[3] == 'F')
-        return true;
-    if (n >= 2 && data[0] == 'M' && data[1] == 'Z') return true;
-    // Calls to nearby code: E8 followed by a small positive or negative rel32.
-    std::size_t calls = 0;
+bool WantCallTranslation(const std::uint8_t* data, std::size_t n) {
+    // Translation only ever rewrites the four bytes after an E8. Machine code
+    // gains from it; most other data has no E8 bytes and neither gains nor
+    // loses. It hurts where E8 bytes are common but are not calls (UTF-8 text
+    // in East Asian scripts, some tables), so it is off only when the first
+    // frame has many E8 bytes of which few look like near calls.
+    std::size_t e8 = 0, calls = 0;
     for (std::size_t i = 0; i + 5 <= n; ++i) {
-        if (data[i] == 0xE8 && (data[i + 4] == 0x00 || data[i + 4] == 0xFF)) {
-            ++calls;
-            i += 4;
-        }
+        if (data[i] != 0xE8) continue;
+        ++e8;
+        if (data[i + 4] == 0x00 || data[i + 4] == 0xFF) ++calls;
     }
-    return calls >= 16 && calls * 400 >= n;
+    return !(e8 * 128 >= n && e8 >= 16 && calls * 2 < e8);
 }
 
 void Encoder::Stats::Add(const Stats& o) {
@@ -170,7 +170,7 @@ bool Encoder::PutFrame(const std::uint8_t* data, std::size_t size) {
     if (framesIn_ >= 65535) return false;
     if (!started_) {
         started_ = true;
-        e8_ = forceE8_ >= 0 ? forceE8_ != 0 : LooksLikeX86(data, size);
+        e8_ = forceE8_ >= 0 ? forceE8_ != 0 : WantCallTranslation(data, size);
     }
     AddInput(data, size);
     if (size < FrameSize) shortSeen_ = true;
@@ -215,11 +215,12 @@ void Encoder::FindMatches(std::uint32_t start, std::uint32_t n) {
     for (std::uint32_t i = 0; i < n; ++i) {
         const std::uint32_t pos = start + i;
         matchIndex_[i] = static_cast<std::uint32_t>(matches_.size());
+        // Positions inside a long match are left out of the tree altogether:
+        // the parser takes such a match whole, and the time is better spent
+        // elsewhere.
+        if (pos < skipUntil_) continue;
         const std::uint32_t avail = inputEnd_ - pos;
-        if (pos < skipUntil_) {
-            finder_.Skip(At(pos), pos, avail);
-            continue;
-        }
+        if (avail > 8) finder_.Prefetch(At(pos + 1));
         const std::uint32_t maxLen = std::min<std::uint32_t>(MaxMatch, end - pos);
         std::size_t found = finder_.Find(At(pos), pos, avail, maxLen, matches_);
         if (found != 0) {

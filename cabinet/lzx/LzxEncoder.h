@@ -36,8 +36,8 @@ inline constexpr std::int32_t TranslationSize = 12000000;
 void TranslateCalls(std::uint8_t* data, std::size_t n, std::uint32_t framePos,
                     std::uint32_t frameIndex, std::int32_t translationSize);
 
-// Whether a folder starting with these bytes looks like x86 machine code.
-bool LooksLikeX86(const std::uint8_t* data, std::size_t n);
+// Whether call translation should be on for a folder that starts with these bytes.
+bool WantCallTranslation(const std::uint8_t* data, std::size_t n);
 
 struct Payload {
     std::vector<std::uint8_t> data;

@@ -30,18 +30,13 @@ void MatchFinder::Reset() {
     std::fill(head4_.begin(), head4_.end(), 0);
 }
 
-std::size_t MatchFinder::Find(const std::uint8_t* data, std::uint32_t pos, std::uint32_t avail,
+void MatchFinder::Prefetch(const std::uint8_t* data) {
+    __builtin_prefetch(&head4_[Hash4(data, Hash4Bits)]);
+    __builtin_prefetch(&head3_[Hash3(data, Hash3Bits)]);
+}
+
+std::size_t MatchFinder::Find(const std::uint8_t* cur, std::uint32_t pos, std::uint32_t avail,
                               std::uint32_t maxLen, std::vector<Match>& out) {
-    return Walk<true>(data, pos, avail, maxLen, &out);
-}
-
-void MatchFinder::Skip(const std::uint8_t* data, std::uint32_t pos, std::uint32_t avail) {
-    Walk<false>(data, pos, avail, 0, nullptr);
-}
-
-template <bool Report>
-std::size_t MatchFinder::Walk(const std::uint8_t* cur, std::uint32_t pos, std::uint32_t avail,
-                              std::uint32_t maxLen, std::vector<Match>* out) {
     if (avail < 4) return 0;
     const std::uint32_t limit = std::min(nice_, avail);
     // The format allows offsets up to window - 3, but 7-Zip misreads some
@@ -56,7 +51,7 @@ std::size_t MatchFinder::Walk(const std::uint8_t* cur, std::uint32_t pos, std::u
     const std::uint32_t h3 = Hash3(cur, Hash3Bits);
     const std::uint32_t cand3 = head3_[h3];
     head3_[h3] = pos + 1;
-    if (Report && cand3 != 0 && cand3 - 1 >= oldest) {
+    if (cand3 != 0 && cand3 - 1 >= oldest) {
         const std::uint8_t* p = cur - (pos - (cand3 - 1));
         if (p[0] == cur[0] && p[1] == cur[1] && p[2] == cur[2] && maxLen >= 3) {
             std::uint32_t len = 3;
@@ -64,7 +59,7 @@ std::size_t MatchFinder::Walk(const std::uint8_t* cur, std::uint32_t pos, std::u
             while (len < cap && p[len] == cur[len])
                 ++len;
             if (len < 4) {
-                out->push_back({3, pos - (cand3 - 1)});
+                out.push_back({3, pos - (cand3 - 1)});
                 ++added;
                 best = 3;
             }
@@ -92,7 +87,7 @@ std::size_t MatchFinder::Walk(const std::uint8_t* cur, std::uint32_t pos, std::u
             ++len;
             while (len < limit && p[len] == cur[len])
                 ++len;
-            if (Report && len > best) {
+            if (len > best) {
                 best = len;
                 std::uint32_t full = len;
                 if (len == limit) {
@@ -103,7 +98,7 @@ std::size_t MatchFinder::Walk(const std::uint8_t* cur, std::uint32_t pos, std::u
                 }
                 if (full > maxLen) full = maxLen;
                 if (full >= 3) {
-                    out->push_back({full, pos - m});
+                    out.push_back({full, pos - m});
                     ++added;
                 }
             }

@@ -25,13 +25,10 @@ class MatchFinder {
     // to out and returns how many were added.
     std::size_t Find(const std::uint8_t* data, std::uint32_t pos, std::uint32_t avail,
                      std::uint32_t maxLen, std::vector<Match>& out);
-    // Inserts the position without reporting matches.
-    void Skip(const std::uint8_t* data, std::uint32_t pos, std::uint32_t avail);
+    // Asks for the hash buckets of the string at data to be loaded early.
+    void Prefetch(const std::uint8_t* data);
 
   private:
-    template <bool Report>
-    std::size_t Walk(const std::uint8_t* data, std::uint32_t pos, std::uint32_t avail,
-                     std::uint32_t maxLen, std::vector<Match>* out);
     static constexpr int Hash3Bits = 15;
     static constexpr int Hash4Bits = 18;
     std::uint32_t window_;

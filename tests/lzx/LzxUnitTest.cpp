@@ -208,17 +208,39 @@ TEST(LzxCalls, OnlyWhereTheDecoderLooks) {
     EXPECT_EQ(chain[5], 0);
 }
 
-TEST(LzxCalls, DetectionOfMachineCode) {
-    std::string elf = "\x7f"
-                      "ELF" +
-                      std::string(1000, 'x');
-    EXPECT_TRUE(LooksLikeX86(reinterpret_cast<const std::uint8_t*>(elf.data()), elf.size()));
+namespace {
+
+// Chinese text in UTF-8: many E8 lead bytes that are not calls.
+std::string Utf8Chinese(std::size_t n) {
+    const char* chars[] = {"\xe8\xbf\x99", "\xe6\x98\xaf", "\xe8\xaf\xad", "\xe8\xa8\x80",
+                           "\xe7\x9a\x84", "\xe4\xb8\xad", "\xe6\x96\x87", "\xe8\x80\x8c"};
+    std::string s;
+    for (std::size_t i = 0; s.size() < n; ++i)
+        s += chars[(i * 7 + i / 3) % 8];
+    s.resize(n);
+    return s;
+}
+
+bool Want(const std::string& s) {
+    return WantCallTranslation(reinterpret_cast<const std::uint8_t*>(s.data()), s.size());
+}
+
+} // namespace
+
+TEST(LzxCalls, OffOnlyWhereE8BytesAreCommonButNotCalls) {
+    EXPECT_TRUE(Want("\x7f"
+                     "ELF" +
+                     std::string(1000, 'x')));
+    std::string code;
+    for (int i = 0; i < 3000; ++i)
+        code += std::string("\x55\x89\xE5\xE8\x10\x20\x00\x00\x5D\xC3", 10);
+    EXPECT_TRUE(Want(code));
     std::string text;
     while (text.size() < 32768)
         text += "The quick brown fox jumps over the lazy dog. ";
-    EXPECT_FALSE(LooksLikeX86(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
-    std::string rnd = testutil::RandomBytes(32768, 3);
-    EXPECT_FALSE(LooksLikeX86(reinterpret_cast<const std::uint8_t*>(rnd.data()), rnd.size()));
+    EXPECT_TRUE(Want(text));
+    EXPECT_TRUE(Want(testutil::RandomBytes(32768, 3)));
+    EXPECT_FALSE(Want(Utf8Chinese(32768)));
 }
 
 TEST(LzxEncoderFraming, TinyInputIsOneUncompressedBlock) {
@@ -260,8 +282,7 @@ TEST(LzxEncoderFraming, CallTranslationFlagFollowsTheFirstFrame) {
     auto out = Encode(16, elf);
     ASSERT_FALSE(out.empty());
     EXPECT_TRUE(out[0].data[1] & 0x80) << "translation on for machine code";
-    std::string text(40000, 'a');
-    out = Encode(16, text);
+    out = Encode(16, Utf8Chinese(40000));
     ASSERT_FALSE(out.empty());
     EXPECT_FALSE(out[0].data[1] & 0x80);
 }
