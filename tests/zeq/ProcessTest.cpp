@@ -7,8 +7,12 @@
 
 #include <chrono>
 #include <filesystem>
+#include <memory>
 #include <thread>
 #include <zlib.h>
+#ifdef ZEQ_HOLD_X
+#include <xcb/xcb.h>
+#endif
 
 namespace fs = std::filesystem;
 using testutil::Process;
@@ -18,6 +22,38 @@ using testutil::WriteFile;
 using testutil::XServer;
 
 namespace {
+
+// Holds a connection to the X server for as long as a test runs. Xvfb resets
+// itself whenever its last client leaves, and a program that connects during
+// such a reset is turned away; with this client there is never a last one.
+class XClientHold {
+  public:
+    explicit XClientHold(const std::string& display) {
+#ifdef ZEQ_HOLD_X
+        for (int i = 0; i < 100; ++i) {
+            c_ = xcb_connect(display.c_str(), nullptr);
+            if (!xcb_connection_has_error(c_)) return;
+            xcb_disconnect(c_);
+            c_ = nullptr;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+#else
+        (void)display;
+#endif
+    }
+    ~XClientHold() {
+#ifdef ZEQ_HOLD_X
+        if (c_) xcb_disconnect(c_);
+#endif
+    }
+    XClientHold(const XClientHold&) = delete;
+    XClientHold& operator=(const XClientHold&) = delete;
+
+  private:
+#ifdef ZEQ_HOLD_X
+    xcb_connection_t* c_ = nullptr;
+#endif
+};
 
 std::string Crc(const std::string& bytes) {
     char buf[16];
@@ -56,20 +92,27 @@ class ZeqProgram : public ::testing::Test {
                              "1", dir / "report.txt"}));
     }
 
-    std::map<std::string, std::string> OnX(const XServer& x) {
-        return {{"DISPLAY", x.display()}, {"QT_QPA_PLATFORM", "xcb"}};
+    // A private X server for the test; false when there is none.
+    bool StartX() {
+        x = std::make_unique<XServer>();
+        if (!x->available()) return false;
+        hold = std::make_unique<XClientHold>(x->display());
+        return true;
+    }
+    std::map<std::string, std::string> OnX() {
+        return {{"DISPLAY", x->display()}, {"QT_QPA_PLATFORM", "xcb"}};
     }
 
     // Waits for a window with the title and presses Enter in it, again if the
     // first key arrived before the box could take it, until the box is gone.
-    bool Answer(XServer& x, Process& p, const std::string& titleRegex) {
-        std::string id = x.WaitWindow(titleRegex);
+    bool Answer(Process& p, const std::string& titleRegex) {
+        std::string id = x->WaitWindow(titleRegex);
         if (id.empty()) return false;
         for (int i = 0; i < 100 && p.Running(); ++i) {
-            x.XDo({"windowfocus", "--sync", id});
-            x.XDo({"key", "Return"});
+            x->XDo({"windowfocus", "--sync", id});
+            x->XDo({"key", "Return"});
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
-            if (x.XDo({"search", "--onlyvisible", "--name", titleRegex}).output.empty()) break;
+            if (x->XDo({"search", "--onlyvisible", "--name", titleRegex}).output.empty()) break;
         }
         return true;
     }
@@ -77,6 +120,8 @@ class ZeqProgram : public ::testing::Test {
     TempDir dir{"zeqproc"};
     std::string prog, target, source;
     bool mounted = false;
+    std::unique_ptr<XServer> x;
+    std::unique_ptr<XClientHold> hold;
 };
 
 TEST_F(ZeqProgram, SplitsWithCrcCompareAndReport) {
@@ -108,47 +153,47 @@ TEST_F(ZeqProgram, SplitsWithCrcCompareAndReport) {
 }
 
 TEST_F(ZeqProgram, CaptionIsArgumentTwoOrTheDefaultFollowedByTheJobTitle) {
-    XServer x;
-    if (!x.available()) GTEST_SKIP() << "no Xvfb";
+    if (!StartX()) GTEST_SKIP() << "no Xvfb";
     WriteFile(source, testutil::RandomBytes(1000, 1));
     WriteJob();
     {
-        Process p({prog + "/zeq", "lanterns"}, OnX(x));
-        EXPECT_FALSE(x.WaitWindow("^Zeq Split Engine: Holiday$").empty());
-        EXPECT_EQ(p.Wait().exitCode, 0);
+        Process p({prog + "/zeq", "lanterns"}, OnX());
+        EXPECT_FALSE(x->WaitWindow("^Zeq Split Engine: Holiday$").empty());
+        testutil::RunResult r = p.Wait();
+        EXPECT_EQ(r.exitCode, 0) << r.output;
     }
     {
-        Process p({prog + "/zeq", "lanterns", "Copy "}, OnX(x));
-        EXPECT_FALSE(x.WaitWindow("^Copy Holiday$").empty());
-        EXPECT_EQ(p.Wait().exitCode, 0);
+        Process p({prog + "/zeq", "lanterns", "Copy "}, OnX());
+        EXPECT_FALSE(x->WaitWindow("^Copy Holiday$").empty());
+        testutil::RunResult r = p.Wait();
+        EXPECT_EQ(r.exitCode, 0) << r.output;
     }
 }
 
 TEST_F(ZeqProgram, WrongTokenIsRefusedWithExitCode0) {
-    XServer x;
-    if (!x.available()) GTEST_SKIP() << "no Xvfb";
+    if (!StartX()) GTEST_SKIP() << "no Xvfb";
     WriteFile(source, "abc");
     WriteJob();
-    Process p({prog + "/zeq", "Lanterns"}, OnX(x)); // the case must match too
-    ASSERT_TRUE(Answer(x, p, "^ $")) << "no box with the caption \" \"";
-    EXPECT_EQ(p.Wait().exitCode, 0);
+    Process p({prog + "/zeq", "Lanterns"}, OnX()); // the case must match too
+    ASSERT_TRUE(Answer(p, "^ $")) << "no box with the caption \" \"";
+    testutil::RunResult r = p.Wait();
+    EXPECT_EQ(r.exitCode, 0) << r.output;
     EXPECT_TRUE(fs::is_empty(target));
 }
 
 TEST_F(ZeqProgram, JobOutsideItsFormatEndsWithExitCode1) {
-    XServer x;
-    if (!x.available()) GTEST_SKIP() << "no Xvfb";
+    if (!StartX()) GTEST_SKIP() << "no Xvfb";
     WriteFile(source, "abc");
     WriteJob("1"); // a buffer of one byte cannot be halved for the compare pass
-    Process p({prog + "/zeq", "lanterns"}, OnX(x));
-    ASSERT_TRUE(Answer(x, p, "^Velmora Zeq$"));
-    EXPECT_EQ(p.Wait().exitCode, 1);
+    Process p({prog + "/zeq", "lanterns"}, OnX());
+    ASSERT_TRUE(Answer(p, "^Velmora Zeq$"));
+    testutil::RunResult r = p.Wait();
+    EXPECT_EQ(r.exitCode, 1) << r.output;
     EXPECT_TRUE(fs::is_empty(target));
 }
 
 TEST_F(ZeqProgram, FailingWriteIsReportedAndEndsWithExitCode1) {
-    XServer x;
-    if (!x.available()) GTEST_SKIP() << "no Xvfb";
+    if (!StartX()) GTEST_SKIP() << "no Xvfb";
     if (testutil::Run({"mount", "-t", "tmpfs", "-o", "size=64k", "tmpfs", target}).exitCode != 0)
         GTEST_SKIP() << "cannot mount a tmpfs here";
     mounted = true;
@@ -157,9 +202,10 @@ TEST_F(ZeqProgram, FailingWriteIsReportedAndEndsWithExitCode1) {
     // A negative KeepFree lets the free-space test pass for a piece larger than
     // the 64 KiB file system, so the write itself runs out of room.
     WriteJob("65536", "-1000000");
-    Process p({prog + "/zeq", "lanterns"}, OnX(x));
-    ASSERT_TRUE(Answer(x, p, "^Application Error$"));
-    EXPECT_EQ(p.Wait().exitCode, 1);
+    Process p({prog + "/zeq", "lanterns"}, OnX());
+    ASSERT_TRUE(Answer(p, "^Application Error$"));
+    testutil::RunResult r = p.Wait();
+    EXPECT_EQ(r.exitCode, 1) << r.output;
     EXPECT_TRUE(fs::is_empty(target)); // the incomplete piece is gone
     EXPECT_FALSE(fs::exists(dir / "report.txt"));
     EXPECT_EQ(ReadFile(source), bytes);
