@@ -1,0 +1,357 @@
+#include "vcabcode.h"
+
+#include "vDirectives.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPainterPath>
+#include <QScreen>
+#include <QThread>
+
+// ---- message boxes ---------------------------------------------------------------
+
+namespace {
+
+QMessageBox::StandardButton StandardOf(TMsgAnswer a) {
+    switch (a) {
+    case idOk:
+        return QMessageBox::Ok;
+    case idCancel:
+        return QMessageBox::Cancel;
+    case idYes:
+        return QMessageBox::Yes;
+    case idNo:
+        return QMessageBox::No;
+    }
+    return QMessageBox::NoButton;
+}
+
+QString Local(const std::string& s) {
+    return QString::fromLocal8Bit(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+} // namespace
+
+QMessageBox* MakeMessageBox(const std::string& text, const std::string& caption, TMsgIcon icon,
+                            TMsgButtons buttons) {
+    QString body = Local(text);
+    body.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    QMessageBox::Icon qIcon = QMessageBox::NoIcon;
+    switch (icon) {
+    case miNone:
+        break;
+    case miInformation:
+        qIcon = QMessageBox::Information;
+        break;
+    case miQuestion:
+        qIcon = QMessageBox::Question;
+        break;
+    case miWarning:
+        qIcon = QMessageBox::Warning;
+        break;
+    case miError:
+        qIcon = QMessageBox::Critical;
+        break;
+    }
+    QMessageBox::StandardButtons qButtons = QMessageBox::Ok;
+    switch (buttons) {
+    case mbOk:
+        break;
+    case mbOkCancel:
+        qButtons = QMessageBox::Ok | QMessageBox::Cancel;
+        break;
+    case mbYesNo:
+        qButtons = QMessageBox::Yes | QMessageBox::No;
+        break;
+    case mbYesNoCancel:
+        qButtons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+        break;
+    }
+    auto* box = new QMessageBox(qIcon, Local(caption), body, qButtons);
+    // Closing the box answers as its most careful button would.
+    box->setEscapeButton(StandardOf(StoppingAnswer(buttons)));
+    return box;
+}
+
+TMsgAnswer AnswerOfResult(int result, TMsgButtons buttons) {
+    switch (result) {
+    case QMessageBox::Ok:
+        return idOk;
+    case QMessageBox::Cancel:
+        return idCancel;
+    case QMessageBox::Yes:
+        return idYes;
+    case QMessageBox::No:
+        return idNo;
+    default:
+        return StoppingAnswer(buttons);
+    }
+}
+
+TMsgAnswer ShowMessageBox(const std::string& text, const std::string& caption, TMsgIcon icon,
+                          TMsgButtons buttons) {
+    std::unique_ptr<QMessageBox> box(MakeMessageBox(text, caption, icon, buttons));
+    return AnswerOfResult(box->exec(), buttons);
+}
+
+// ---- button pictures --------------------------------------------------------------
+
+namespace {
+
+// Colours of the 16-colour palette the pictures keep to.
+const QColor Black(0, 0, 0), Maroon(128, 0, 0), Olive(128, 128, 0), Gray(128, 128, 128),
+    Silver(192, 192, 192), Yellow(255, 255, 0), White(255, 255, 255);
+
+QPixmap Scissors() {
+    QPixmap pm(20, 20);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    // Blades, crossing at the pivot.
+    p.setPen(QPen(Gray, 2));
+    p.drawLine(7, 12, 15, 1);
+    p.setPen(QPen(Silver, 2));
+    p.drawLine(12, 12, 4, 1);
+    p.setPen(Black);
+    p.drawPoint(9, 9);
+    // Handles.
+    p.setPen(QPen(Maroon, 2));
+    p.setBrush(Qt::NoBrush);
+    p.drawEllipse(QRect(2, 12, 6, 6));
+    p.drawEllipse(QRect(11, 12, 6, 6));
+    return pm;
+}
+
+QPixmap Bell() {
+    QPixmap pm(16, 16);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    QPainterPath body;
+    body.moveTo(3, 12);
+    body.cubicTo(4, 10, 4, 3, 8, 3);
+    body.cubicTo(12, 3, 12, 10, 13, 12);
+    body.closeSubpath();
+    p.setPen(Olive);
+    p.setBrush(Yellow);
+    p.drawPath(body);
+    p.setPen(Olive);
+    p.drawLine(2, 12, 14, 12);
+    p.setBrush(Olive);
+    p.drawEllipse(QRect(7, 1, 2, 2));
+    p.drawEllipse(QRect(7, 13, 2, 2));
+    p.setPen(White);
+    p.drawLine(6, 5, 5, 9);
+    return pm;
+}
+
+void SetUpBar(TGradProgress* bar, const QColor& buttonFace) {
+    bar->SetUseSystemColors(true);
+    bar->SetSmooth(false);
+    bar->SetRelativeGradient(false);
+    bar->SetBevelStyle(bsLowered);
+    bar->SetBevelWidth(1);
+    bar->SetStartColor(QColor(152, 40, 32)); // 2107544 as the desktop stores it
+    bar->SetEndColor(Silver);
+    bar->SetPosition(0);
+    bar->SetMaxValue(100);
+    bar->SetStep(1);
+    bar->SetShowPercent(false);
+    bar->SetBackColor(buttonFace);
+    QFont font = bar->font();
+    font.setPixelSize(13);
+    bar->setFont(font);
+    QPalette pal = bar->palette();
+    pal.setColor(QPalette::WindowText, White);
+    bar->setPalette(pal);
+}
+
+QPushButton* FlatButton(QWidget* parent, const QString& caption, const QPixmap& picture,
+                        const QRect& bounds) {
+    auto* b = new QPushButton(picture, caption, parent);
+    b->setFlat(true);
+    b->setIconSize(picture.size());
+    b->setGeometry(bounds);
+    b->setFocusPolicy(Qt::TabFocus);
+    return b;
+}
+
+} // namespace
+
+// ---- the window ---------------------------------------------------------------------
+
+TCabEncode::TCabEncode(const std::vector<std::string>& args, TShellState& state)
+    : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+      state_(state), events_(state,
+                             [this](const std::string& text, const std::string& caption,
+                                    TMsgIcon icon, TMsgButtons buttons) {
+                                 return WorkerMessageBox(text, caption, icon, buttons);
+                             }),
+      worker_(Cab, state, events_) {
+    setWindowTitle(QString::fromLatin1(AppTitle));
+    setFixedSize(368, 136);
+    QFont formFont(QStringLiteral("MS Sans Serif"));
+    formFont.setPixelSize(11);
+    setFont(formFont);
+    const QColor buttonFace = palette().color(QPalette::Button);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, buttonFace);
+    setPalette(pal);
+    setAutoFillBackground(true);
+
+    anim = new TAnimate(this);
+    anim->setGeometry(8, 16, 272, 60);
+    anim->SetCommonAVI(aviCopyFiles);
+    anim->Play(0, 33, 0);
+
+    const QString separator(QChar::fromLatin1(plat::PathSep));
+    Target = new TFileLabel(this);
+    Target->setGeometry(8, 80, 273, 17);
+    Target->SetDirection(drFromLeft);
+    Target->SetSeparator(separator);
+    Major = new TGradProgress(this);
+    Major->setGeometry(8, 100, 273, 13);
+    SetUpBar(Major, buttonFace);
+    Source = new TFileLabel(this);
+    Source->setGeometry(8, 116, 185, 17);
+    Source->SetDirection(drFromLeft);
+    Source->SetSeparator(separator);
+    Minor = new TGradProgress(this);
+    Minor->setGeometry(200, 116, 78, 6);
+    SetUpBar(Minor, buttonFace);
+
+    Cancel = FlatButton(this, QStringLiteral("Cancel"), Scissors(), QRect(288, 77, 73, 22));
+    connect(Cancel, &QPushButton::clicked, this, &TCabEncode::CancelClick);
+    pause = FlatButton(this, QStringLiteral("Pause"), Bell(), QRect(288, 101, 73, 22));
+    connect(pause, &QPushButton::clicked, this, &TCabEncode::pauseClick);
+
+    Timer = new QTimer(this);
+    Timer->setInterval(800);
+    connect(Timer, &QTimer::timeout, this, &TCabEncode::TimerTimer);
+    Timer->start();
+
+    // The window's own values for the component; the settings overwrite them.
+    Cab.SetFolderSize(831415);
+    Cab.SetDiskSize(2147483647);
+    Cab.SetReserved(0);
+    Cab.SetCompType(ctMsZip);
+    Cab.SetCompFactor(3);
+    Cab.SetStorePath(false);
+    Cab.SetPartialPath(false);
+    events_.Bind(Cab);
+
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame(QPoint(0, 0), size());
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+
+    FormCreate(args);
+}
+
+TCabEncode::~TCabEncode() {
+    // The worker ends before the component and the handlers it uses.
+    worker_.WaitFor();
+}
+
+void TCabEncode::FormCreate(const std::vector<std::string>& args) {
+    switch (StartUp(args, Cab, state_, ShowMessageBox)) {
+    case TStartUp::Exit0:
+        plat::ExitProcess(0);
+    case TStartUp::Exit1:
+        plat::ExitProcess(1);
+    case TStartUp::RunOnFirstTick:
+        return;
+    case TStartUp::Run:
+        break;
+    }
+    TimerTimer();
+}
+
+void TCabEncode::TimerTimer() {
+    Major->SetPosition(state_.MajorPercent.load(std::memory_order_relaxed));
+    Minor->SetPosition(state_.MinorPercent.load(std::memory_order_relaxed));
+    Source->SetFileName(Local(state_.CurrentFile.Get()));
+    Target->SetFileName(Local(state_.CurrentCab.Get()));
+    if (state_.Finished.load()) {
+        QCoreApplication::exit(0);
+        return;
+    }
+    if (startPending_) {
+        startPending_ = false;
+        worker_.Start();
+    }
+}
+
+void TCabEncode::pauseClick() {
+    if (pause->text() == QLatin1String("Pause")) {
+        Cancel->setEnabled(false);
+        anim->Stop();
+        state_.Gate.Close();
+        pause->setText(QStringLiteral("Resume"));
+    } else {
+        Cancel->setEnabled(true);
+        anim->Play(0, 33, 0);
+        state_.Gate.Open();
+        pause->setText(QStringLiteral("Pause"));
+    }
+}
+
+void TCabEncode::CancelClick() {
+    Cancel->setText(QStringLiteral("Wait..."));
+    Cancel->setEnabled(false);
+    state_.Cancel = true;
+}
+
+void TCabEncode::closeEvent(QCloseEvent* event) {
+    if (!worker_.Started() || state_.Finished.load()) {
+        event->accept();
+        QCoreApplication::exit(0);
+        return;
+    }
+    // A build runs: it stops at its next safe point, without asking anything
+    // more, removes the cabinet it left incomplete and closes the log; the
+    // timer then ends the program.
+    event->ignore();
+    hide();
+    state_.Closing = true;
+    state_.Cancel = true;
+    state_.Gate.Release();
+    const std::vector<OpenBox> open = openBoxes_;
+    for (const OpenBox& b : open)
+        b.box->done(StandardOf(StoppingAnswer(b.buttons)));
+}
+
+TMsgAnswer TCabEncode::WorkerMessageBox(const std::string& text, const std::string& caption,
+                                        TMsgIcon icon, TMsgButtons buttons) {
+    auto answer = std::make_shared<std::promise<TMsgAnswer>>();
+    std::future<TMsgAnswer> result = answer->get_future();
+    QMetaObject::invokeMethod(
+        this, [=, this] { ShowWorkerBox(text, caption, icon, buttons, answer); },
+        Qt::QueuedConnection);
+    return result.get();
+}
+
+void TCabEncode::ShowWorkerBox(const std::string& text, const std::string& caption, TMsgIcon icon,
+                               TMsgButtons buttons,
+                               std::shared_ptr<std::promise<TMsgAnswer>> answer) {
+    if (state_.Closing.load()) {
+        answer->set_value(StoppingAnswer(buttons));
+        return;
+    }
+    // Owned by the application, not modal: the progress window stays usable.
+    QMessageBox* box = MakeMessageBox(text, caption, icon, buttons);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    openBoxes_.push_back({box, buttons});
+    connect(box, &QMessageBox::finished, this, [this, box, buttons, answer](int result) {
+        std::erase_if(openBoxes_, [box](const OpenBox& b) { return b.box == box; });
+        answer->set_value(AnswerOfResult(result, buttons));
+    });
+    box->show();
+}
