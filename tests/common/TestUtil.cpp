@@ -156,7 +156,7 @@ XServer::XServer() {
         ::dup2(devnull, 1);
         ::dup2(devnull, 2);
         ::dup2(fds[1], 3); // -displayfd writes the chosen number here
-        const char* args[] = {"Xvfb", "-displayfd", "3", "-screen", "0", "1024x768x24", "-nolisten",
+        const char* args[] = {"Xvfb", "-displayfd", "3", "-noreset", "-screen", "0", "1024x768x24", "-nolisten",
                               "tcp", nullptr};
         ::execvp("Xvfb", const_cast<char**>(args));
         ::_exit(127);
