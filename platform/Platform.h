@@ -18,10 +18,10 @@ inline constexpr char PathSep = '/';
 
 // ---- errors -------------------------------------------------------------
 
-int LastError();                     // the code recorded by the last failure on this thread
-void SetLastError(int code);         // lets callers record a failure of their own
-std::string ErrorText(int code);     // the system's message for a code
-std::string LastErrorText();         // ErrorText(LastError())
+int LastError();                 // the code recorded by the last failure on this thread
+void SetLastError(int code);     // lets callers record a failure of their own
+std::string ErrorText(int code); // the system's message for a code
+std::string LastErrorText();     // ErrorText(LastError())
 
 // ---- files --------------------------------------------------------------
 
@@ -44,12 +44,12 @@ std::int64_t ReadFile(FileHandle f, void* buffer, std::size_t count);
 std::int64_t WriteFile(FileHandle f, const void* buffer, std::size_t count);
 enum class SeekFrom { Begin = 0, Current = 1, End = 2 };
 std::int64_t SeekFile(FileHandle f, std::int64_t distance, SeekFrom from); // new position or -1
-std::int64_t FileSize(FileHandle f);                                         // -1 on failure
+std::int64_t FileSize(FileHandle f);                                       // -1 on failure
 bool CloseFile(FileHandle f);
 
 // Small owner that closes its file when it goes out of scope.
 class File {
-public:
+  public:
     File() = default;
     explicit File(FileHandle h) : h_(h) {}
     File(const File&) = delete;
@@ -63,24 +63,24 @@ public:
     FileHandle Release();
     bool Close(); // true when nothing was open or the close succeeded
 
-private:
+  private:
     FileHandle h_ = InvalidFile;
 };
 
 // ---- names in the file system --------------------------------------------
 
-bool FileExists(const std::string& path);      // exists and is not a folder
-bool FolderExists(const std::string& path);    // exists and is a folder (links followed)
-bool PathExists(const std::string& path);      // anything, a dangling link included
-bool IsRegularFile(const std::string& path);   // a plain file (links followed): no folder,
-                                               // device, pipe or socket
+bool FileExists(const std::string& path);         // exists and is not a folder
+bool FolderExists(const std::string& path);       // exists and is a folder (links followed)
+bool PathExists(const std::string& path);         // anything, a dangling link included
+bool IsRegularFile(const std::string& path);      // a plain file (links followed): no folder,
+                                                  // device, pipe or socket
 std::int64_t FileSizeOf(const std::string& path); // -1 on failure
-bool DeleteFile(const std::string& path);      // a file or a link (never what it points to)
+bool DeleteFile(const std::string& path);         // a file or a link (never what it points to)
 bool CreateFolder(const std::string& path);
-bool RemoveFolder(const std::string& path);    // an empty folder
+bool RemoveFolder(const std::string& path); // an empty folder
 bool CopyFile(const std::string& from, const std::string& to, bool failIfExists);
-bool SetExecutable(const std::string& path);   // owner, group and others may run it
-bool SetWritable(const std::string& path);     // clears the read-only state
+bool SetExecutable(const std::string& path); // owner, group and others may run it
+bool SetWritable(const std::string& path);   // clears the read-only state
 
 struct DirEntry {
     std::string name;
@@ -103,7 +103,7 @@ struct FileInfo {
     std::uint16_t dosTime = 0;
     std::uint32_t attributes = 0;
 };
-bool GetFileInfo(FileHandle f, FileInfo& info);   // size and time of an open file
+bool GetFileInfo(FileHandle f, FileInfo& info); // size and time of an open file
 bool GetFileAttributes(const std::string& path, std::uint32_t& attributes);
 
 // ---- volumes -----------------------------------------------------------

@@ -27,25 +27,41 @@ bool Fail() {
 }
 } // namespace
 
-int LastError() { return lastError; }
-void SetLastError(int code) { lastError = code; }
+int LastError() {
+    return lastError;
+}
+void SetLastError(int code) {
+    lastError = code;
+}
 std::string ErrorText(int code) {
     char buf[256];
     // The GNU variant returns the text, which may or may not be in buf.
     return strerror_r(code, buf, sizeof buf);
 }
-std::string LastErrorText() { return ErrorText(lastError); }
+std::string LastErrorText() {
+    return ErrorText(lastError);
+}
 
 // ---- files --------------------------------------------------------------
 
 FileHandle OpenFile(const std::string& path, OpenMode mode) {
     int flags = O_CLOEXEC;
     switch (mode) {
-    case OpenMode::Read: flags |= O_RDONLY; break;
-    case OpenMode::ReadWrite: flags |= O_RDWR; break;
-    case OpenMode::CreateAlways: flags |= O_WRONLY | O_CREAT | O_TRUNC; break;
-    case OpenMode::CreateNew: flags |= O_RDWR | O_CREAT | O_EXCL; break;
-    case OpenMode::Append: flags |= O_WRONLY | O_CREAT | O_APPEND; break;
+    case OpenMode::Read:
+        flags |= O_RDONLY;
+        break;
+    case OpenMode::ReadWrite:
+        flags |= O_RDWR;
+        break;
+    case OpenMode::CreateAlways:
+        flags |= O_WRONLY | O_CREAT | O_TRUNC;
+        break;
+    case OpenMode::CreateNew:
+        flags |= O_RDWR | O_CREAT | O_EXCL;
+        break;
+    case OpenMode::Append:
+        flags |= O_WRONLY | O_CREAT | O_APPEND;
+        break;
     }
     int fd;
     do {
@@ -96,7 +112,9 @@ std::int64_t WriteFile(FileHandle f, const void* buffer, std::size_t count) {
 }
 
 std::int64_t SeekFile(FileHandle f, std::int64_t distance, SeekFrom from) {
-    int whence = from == SeekFrom::Begin ? SEEK_SET : from == SeekFrom::Current ? SEEK_CUR : SEEK_END;
+    int whence = from == SeekFrom::Begin     ? SEEK_SET
+                 : from == SeekFrom::Current ? SEEK_CUR
+                                             : SEEK_END;
     off_t r = ::lseek(static_cast<int>(f), distance, whence);
     if (r < 0) lastError = errno;
     return r;
@@ -191,8 +209,12 @@ bool DeleteFile(const std::string& path) {
     return ::unlink(path.c_str()) == 0 || Fail();
 }
 
-bool CreateFolder(const std::string& path) { return ::mkdir(path.c_str(), 0777) == 0 || Fail(); }
-bool RemoveFolder(const std::string& path) { return ::rmdir(path.c_str()) == 0 || Fail(); }
+bool CreateFolder(const std::string& path) {
+    return ::mkdir(path.c_str(), 0777) == 0 || Fail();
+}
+bool RemoveFolder(const std::string& path) {
+    return ::rmdir(path.c_str()) == 0 || Fail();
+}
 
 bool CopyFile(const std::string& from, const std::string& to, bool failIfExists) {
     File in;
@@ -277,9 +299,8 @@ bool MatchFrom(const char* n, const char* m) {
         if (*m == '*') {
             star = m++;
             resume = n;
-        } else if (*m == '?' ||
-                   (*m && std::tolower(static_cast<unsigned char>(*m)) ==
-                              std::tolower(static_cast<unsigned char>(*n)))) {
+        } else if (*m == '?' || (*m && std::tolower(static_cast<unsigned char>(*m)) ==
+                                           std::tolower(static_cast<unsigned char>(*n)))) {
             ++m;
             ++n;
         } else if (star) {
@@ -289,11 +310,13 @@ bool MatchFrom(const char* n, const char* m) {
             return false;
         }
     }
-    while (*m == '*') ++m;
+    while (*m == '*')
+        ++m;
     // A trailing ".*" also matches a name without a dot, as "*.*" does.
     if (m[0] == '.' && m[1] == '*') {
         m += 2;
-        while (*m == '*') ++m;
+        while (*m == '*')
+            ++m;
     }
     return *m == 0;
 }
@@ -325,8 +348,10 @@ bool GetFileInfo(FileHandle f, FileInfo& info) {
         tm.tm_min = 59;
         tm.tm_sec = 58;
     }
-    info.dosDate = static_cast<std::uint16_t>(((year - 1980) << 9) | ((tm.tm_mon + 1) << 5) | tm.tm_mday);
-    info.dosTime = static_cast<std::uint16_t>((tm.tm_hour << 11) | (tm.tm_min << 5) | (tm.tm_sec / 2));
+    info.dosDate =
+        static_cast<std::uint16_t>(((year - 1980) << 9) | ((tm.tm_mon + 1) << 5) | tm.tm_mday);
+    info.dosTime =
+        static_cast<std::uint16_t>((tm.tm_hour << 11) | (tm.tm_min << 5) | (tm.tm_sec / 2));
     info.attributes = 0x20;
     return true;
 }
@@ -408,12 +433,15 @@ bool SetCurrentThreadPriority(int level) {
     return false;
 }
 
-void SleepMs(unsigned ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void SleepMs(unsigned ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 std::uint64_t MonotonicMs() {
     timespec ts;
     ::clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<std::uint64_t>(ts.tv_sec) * 1000u + static_cast<std::uint64_t>(ts.tv_nsec) / 1000000u;
+    return static_cast<std::uint64_t>(ts.tv_sec) * 1000u +
+           static_cast<std::uint64_t>(ts.tv_nsec) / 1000000u;
 }
 
 void ExitProcess(int code) {

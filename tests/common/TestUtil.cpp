@@ -32,7 +32,8 @@ TempDir::~TempDir() {
     // Read-only folders left by a test must not keep their contents alive.
     for (auto it = fs::recursive_directory_iterator(path_, ec); !ec && it != fs::end(it);
          it.increment(ec)) {
-        if (!it->is_symlink()) fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+        if (!it->is_symlink())
+            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
     }
     fs::remove_all(path_, ec);
 }
@@ -53,7 +54,8 @@ void WriteFile(const std::string& path, const std::string& bytes) {
 std::string RandomBytes(std::size_t n, std::uint32_t seed) {
     std::mt19937 rng(seed);
     std::string s(n, '\0');
-    for (auto& c : s) c = static_cast<char>(rng());
+    for (auto& c : s)
+        c = static_cast<char>(rng());
     return s;
 }
 
@@ -62,18 +64,20 @@ bool Exists(const std::string& path) {
     return fs::exists(fs::symlink_status(path, ec));
 }
 
-Process::Process(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
-                 const std::string& workDir) {
+Process::Process(const std::vector<std::string>& argv,
+                 const std::map<std::string, std::string>& env, const std::string& workDir) {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) return;
     pid_t pid = ::fork();
     if (pid == 0) {
         ::dup2(fds[1], 1);
         ::dup2(fds[1], 2);
-        for (const auto& [k, v] : env) ::setenv(k.c_str(), v.c_str(), 1);
+        for (const auto& [k, v] : env)
+            ::setenv(k.c_str(), v.c_str(), 1);
         if (!workDir.empty() && ::chdir(workDir.c_str()) != 0) ::_exit(127);
         std::vector<char*> args;
-        for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        for (const auto& a : argv)
+            args.push_back(const_cast<char*>(a.c_str()));
         args.push_back(nullptr);
         ::execvp(args[0], args.data());
         ::_exit(127);
@@ -156,8 +160,8 @@ XServer::XServer() {
         ::dup2(devnull, 1);
         ::dup2(devnull, 2);
         ::dup2(fds[1], 3); // -displayfd writes the chosen number here
-        const char* args[] = {"Xvfb", "-displayfd", "3", "-noreset", "-screen", "0", "1024x768x24", "-nolisten",
-                              "tcp", nullptr};
+        const char* args[] = {"Xvfb", "-displayfd",  "3",         "-noreset", "-screen",
+                              "0",    "1024x768x24", "-nolisten", "tcp",      nullptr};
         ::execvp("Xvfb", const_cast<char**>(args));
         ::_exit(127);
     }
@@ -170,7 +174,8 @@ XServer::XServer() {
     std::string number;
     char c;
     pollfd p{fds[0], POLLIN, 0};
-    while (::poll(&p, 1, 20000) > 0 && ::read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+    while (::poll(&p, 1, 20000) > 0 && ::read(fds[0], &c, 1) == 1 && c != '\n')
+        number += c;
     ::close(fds[0]);
     if (!number.empty()) display_ = std::atoi(number.c_str());
 }
@@ -203,7 +208,8 @@ std::string XServer::WaitWindow(const std::string& titleRegex, unsigned safetyMs
 }
 
 bool XServer::Screenshot(const std::string& pngPath) {
-    return Run({"import", "-window", "root", pngPath}, {{"DISPLAY", display()}}, 60000).exitCode == 0;
+    return Run({"import", "-window", "root", pngPath}, {{"DISPLAY", display()}}, 60000).exitCode ==
+           0;
 }
 
 } // namespace testutil

@@ -12,7 +12,7 @@ namespace testutil {
 // A fresh folder under the system's temporary folder, removed with all its
 // contents when the object goes out of scope.
 class TempDir {
-public:
+  public:
     explicit TempDir(const std::string& prefix = "velmora");
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -20,27 +20,27 @@ public:
     const std::string& path() const { return path_; }
     std::string operator/(const std::string& name) const { return path_ + "/" + name; }
 
-private:
+  private:
     std::string path_;
 };
 
-std::string ReadFile(const std::string& path);  // whole file; empty when missing
+std::string ReadFile(const std::string& path); // whole file; empty when missing
 void WriteFile(const std::string& path, const std::string& bytes);
 std::string RandomBytes(std::size_t n, std::uint32_t seed);
 bool Exists(const std::string& path);
 
 // Result of a finished process.
 struct RunResult {
-    int exitCode = -1; // -1 when it did not exit normally (killed, not started)
+    int exitCode = -1;  // -1 when it did not exit normally (killed, not started)
     std::string output; // stdout and stderr together
 };
 
 // A started process. The destructor kills and reaps it if it still runs, so a
 // test never leaves a child behind.
 class Process {
-public:
-    Process(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env = {},
-            const std::string& workDir = "");
+  public:
+    Process(const std::vector<std::string>& argv,
+            const std::map<std::string, std::string>& env = {}, const std::string& workDir = "");
     ~Process();
     Process(const Process&) = delete;
     Process& operator=(const Process&) = delete;
@@ -50,7 +50,7 @@ public:
     // hangs, not a timing check) and the result's exit code is -1.
     RunResult Wait(unsigned safetyMs = 120000);
 
-private:
+  private:
     int pid_ = -1;
     int outFd_ = -1;
     std::string output_;
@@ -65,7 +65,7 @@ RunResult Run(const std::vector<std::string>& argv,
 // A private X server (Xvfb) on a display number of its own, stopped and reaped
 // by the destructor. available() is false when Xvfb cannot be started.
 class XServer {
-public:
+  public:
     XServer();
     ~XServer();
     bool available() const { return display_ >= 0; }
@@ -78,7 +78,7 @@ public:
     // Saves a picture of the whole screen.
     bool Screenshot(const std::string& pngPath);
 
-private:
+  private:
     int pid_ = -1;
     int display_ = -1;
 };

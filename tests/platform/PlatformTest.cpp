@@ -12,7 +12,7 @@ namespace fs = std::filesystem;
 namespace {
 
 class TempDir {
-public:
+  public:
     TempDir() {
         std::string t = (fs::temp_directory_path() / "plat-XXXXXX").string();
         path_ = ::mkdtemp(t.data());
@@ -21,7 +21,7 @@ public:
     std::string operator/(const std::string& name) const { return path_ + "/" + name; }
     const std::string& path() const { return path_; }
 
-private:
+  private:
     std::string path_;
 };
 
