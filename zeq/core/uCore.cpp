@@ -348,8 +348,6 @@ void Zeq::Execute() {
     EndProcess(end.code);
 }
 
-void Zeq::MakeJoiner() {}
-
 void Zeq::EraseTarget() {
     bridge_.Synchronize([this] { bridge_.EraseTarget(job_); });
 }

@@ -1,6 +1,6 @@
 // The split engine: the shared job state, the job files that fill it, and the
 // worker Zeq that cuts the source into pieces ("pies"), checks them against the
-// source and writes the report.
+// source, writes the report and leaves the self-joining pack on the target.
 #pragma once
 
 #include "uBridge.h"
@@ -96,6 +96,7 @@ struct JobState {
     std::vector<std::string> CrcHexList;
     std::vector<std::string> CrcDecList;
     std::string JoinerPiePath;
+    std::string JoinerPattern; // glue.txt line 1: name pattern of the joiner file
 };
 
 // ---- the job files ---------------------------------------------------------
@@ -180,11 +181,23 @@ class Zeq {
     // |JoinerPie| without overflow for the smallest value.
     std::uint64_t JoinerK() const;
 
+    // ---- the self-joining pack (uJoiner.cpp) -------------------------------------
+    // Writes gluedata.Zeq in the program folder from scratch with offsetText as
+    // its line 2, and sets JoinerPattern from line 1 of glue.txt.
+    void WriteJoinerData(const std::string& offsetText);
+    // Expands JoinerPattern into the joiner's file name (no folder): '*' gives
+    // the number text of k when JoinerPie is not 0 and nothing when it is.
+    // The name also becomes CurrentPie, so the window shows it.
+    std::string BuildJoinerName(std::uint64_t k);
+
   protected:
-    // Step 9 of Execute: the self-joining pack, made after the report when
-    // |JoinerPie| is not greater than the number of pieces, with WritingPies
-    // false and the join notice shown. The pack is built by its own unit; until
-    // then this makes nothing.
+    // The self-joining pack, made after the report when |JoinerPie| is not
+    // greater than the number of pieces, with WritingPies false and the join
+    // notice shown: glue32.exe, the joiner data and, for k of 1 or more, the
+    // bytes of pie k (whose file is then deleted) are put together in
+    // ZeqGlue.tmp in the program folder and copied to the target as the
+    // executable joiner file. Should that copy fail, ZeqGlue.tmp stays where
+    // it is and the message says so; it may hold the only copy of pie k.
     virtual void MakeJoiner();
 
     // Ends the job: unwinds to Execute, which shows the message (when text is
@@ -200,6 +213,8 @@ class Zeq {
     IWindowBridge& bridge_;
 
   private:
+    // Asks for a target with RequiredSpace free bytes for the joiner file.
+    void PromptForJoinerDisk(bool pieInTemp, const std::string& tempPath);
     void SplitPass();
     [[noreturn]] void CompareError();
     void AbandonPiece();
