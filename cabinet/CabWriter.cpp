@@ -1,6 +1,7 @@
 #include "CabWriter.h"
 
 #include "BlockCodecs.h"
+#include "CodecFactory.h"
 
 #include <algorithm>
 #include <cstring>
@@ -26,6 +27,8 @@ bool FieldTerminated(const char* field, std::size_t size) {
 }
 
 constexpr std::uint32_t CopyChunk = 65536;
+// A cabinet's folder and name, or a temporary file's name, with its NUL.
+constexpr std::size_t PathBufferSize = CB_MAX_CAB_PATH + CB_MAX_CABINET_NAME;
 constexpr int CreateFlags = FCI_O_RDWR | FCI_O_CREAT | FCI_O_EXCL | FCI_O_BINARY;
 constexpr int CreateMode = FCI_S_IREAD | FCI_S_IWRITE;
 
@@ -192,18 +195,29 @@ void CabWriter::BeginCall(PFNFCIGETNEXTCABINET next, PFNFCISTATUS status) {
     abortRequested_ = false;
 }
 
+namespace {
+CodecFactory g_factory = nullptr;
+} // namespace
+
+std::unique_ptr<Codec> MakeCodec(TCOMP type) {
+    if (type == tcompTYPE_NONE) return MakeStoreCodec();
+    if (type == tcompTYPE_MSZIP) return MakeMsZipCodec();
+    if ((type & 0x000F) == tcompTYPE_LZX && (type & 0xE0F0) == 0) {
+        int window = type >> tcompSHIFT_LZX_WINDOW;
+        if (window >= 15 && window <= 21) return MakeLzxCodec(window);
+    }
+    return nullptr;
+}
+
+void SetCodecFactory(CodecFactory factory) {
+    g_factory = factory;
+}
+
 Codec* CabWriter::CodecFor(TCOMP type) {
     for (auto& [t, c] : codecs_)
         if (t == type) return c.get();
-    std::unique_ptr<Codec> c;
-    if (type == tcompTYPE_NONE) {
-        c = MakeStoreCodec();
-    } else if (type == tcompTYPE_MSZIP) {
-        c = MakeMsZipCodec();
-    } else if ((type & 0x000F) == tcompTYPE_LZX && (type & 0xE0F0) == 0) {
-        int window = type >> tcompSHIFT_LZX_WINDOW;
-        if (window >= 15 && window <= 21) c = MakeLzxCodec(window);
-    }
+    std::unique_ptr<Codec> c = g_factory ? g_factory(type) : nullptr;
+    if (!c) c = MakeCodec(type);
     if (!c) throw Fail(FCIERR_BAD_COMPR_TYPE);
     codecs_.emplace_back(type, std::move(c));
     return codecs_.back().second.get();
@@ -256,13 +270,14 @@ void CabWriter::PrepareFolder(TCOMP type, std::uint32_t recordSize, std::uint32_
 }
 
 void CabWriter::StartFolder(TCOMP type, std::uint32_t recordSize, std::uint32_t size) {
-    if (!FolderCanGrowBy(type, 0, size))
-        throw Fail(FCIERR_OPEN_SRC); // too large for this cabinet size
     if (frags_.size() + 1 > MaxCount || entries_.size() + 1 > MaxCount) throw Fail(FCIERR_CAB_FILE);
     const std::int64_t need = FolderRecordBytes() + recordSize + DataHeaderBytes() + 1;
+    if (Room() < need && entries_.empty()) throw Fail(FCIERR_CAB_FILE); // cabinet too small
+    // The whole file in one folder must stay within the format's block count.
+    if (!FolderCanGrowBy(type, 0, size)) throw Fail(FCIERR_OPEN_SRC);
     if (Room() < need) {
         // The folder starts in the next cabinet of the set.
-        if (!entries_.empty()) EndCabinet(true, false);
+        EndCabinet(true, false);
         if (Room() < need) throw Fail(FCIERR_CAB_FILE);
     }
     Codec* codec = CodecFor(type);
@@ -554,10 +569,11 @@ void CabWriter::EndCabinet(bool linked, bool folderContinues) {
     bool aborted = Status(statusCabinet, static_cast<ULONG>(estimate), actual) == -1;
     for (const Entry& e : entries_) {
         if (aborted || !io_.filePlaced) break;
-        HeapString name(e.name);
+        char name[CB_MAX_CABINET_NAME] = {};
+        std::memcpy(name, e.name.data(), e.name.size());
         int r = -1;
         try {
-            r = io_.filePlaced(&ccab_, name.data(), static_cast<long>(e.size),
+            r = io_.filePlaced(&ccab_, name, static_cast<long>(e.size),
                                e.continuedFromPrev ? TRUE : FALSE, io_.pv);
         } catch (...) {
             r = -1;
@@ -746,11 +762,12 @@ void CabWriter::ResetCabinet() {
 // ---- callbacks ----------------------------------------------------------------------
 
 INT_PTR CabWriter::OpenFile(const char* path, int code) {
-    HeapString name(path, CallbackAlloc<char>(heap_));
+    char name[PathBufferSize] = {};
+    std::strncpy(name, path, sizeof name - 1);
     int err = 0;
     INT_PTR h = -1;
     try {
-        h = io_.open(name.data(), CreateFlags, CreateMode, &err, io_.pv);
+        h = io_.open(name, CreateFlags, CreateMode, &err, io_.pv);
     } catch (...) {
         h = -1;
     }
@@ -805,10 +822,12 @@ void CabWriter::CloseQuietly(INT_PTR h) {
 }
 
 void CabWriter::DeleteQuietly(const char* path) {
-    HeapString name(path, CallbackAlloc<char>(heap_));
+    // No allocation here: this runs while a failure is on its way out.
+    char name[PathBufferSize] = {};
+    std::strncpy(name, path, sizeof name - 1);
     int err = 0;
     try {
-        io_.remove(name.data(), &err, io_.pv);
+        io_.remove(name, &err, io_.pv);
     } catch (...) {
     }
 }
