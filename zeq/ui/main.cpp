@@ -1,5 +1,8 @@
 // The split engine zeq: started by the launcher with its token, it runs one split
 // job described by the job files in its own folder.
+#include "uDisk.h"
+#include "uErase.h"
+#include "uForms.h"
 #include "uGui.h"
 #include "uWindowBridge.h"
 
@@ -17,11 +20,23 @@ int main(int argc, char** argv) {
         return 0;
     }
     QApplication::setApplicationName(QStringLiteral("Velmora Zeq"));
+    QApplication::setWindowIcon(ZeqIcon());
 
+    // The job state and the windows live until the process ends.
     static JobState job;
-    TGui gui(job, caption);
+    TGui gui(job);
+    TErase erase(job);
+    TDisk disk(job, erase);
+    TWindowBridge bridge(gui, disk, erase);
+    // The worker starts here; what it asks of the windows waits for the
+    // message loop below, when all of them exist.
+    std::string error;
+    if (!gui.FormCreate(caption, plat::ProgramFolder(), bridge, error)) {
+        ShowMessageBox(nullptr, error, "Velmora Zeq", MsgIcon::Error, MsgButtons::Ok);
+        return 1;
+    }
     gui.show();
-    int code = app.exec();
+    const int code = app.exec();
     // Closed by the user while the worker runs: its work ends with the process.
     if (!job.Finished) plat::ExitProcess(code);
     gui.WaitWorker();

@@ -1,17 +1,85 @@
 #include "uGui.h"
 
+#include "uForms.h"
+#include "uUtils.h"
+
 #include <QApplication>
-#include <QLabel>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QTimer>
+#include <QCloseEvent>
+#include <QPainter>
+#include <QPolygon>
 #include <climits>
 
 namespace {
-QString Local(const std::string& s) {
-    return QString::fromLocal8Bit(s.data(), static_cast<qsizetype>(s.size()));
-}
+
+// A label drawn engraved into the window (recessed) or standing out of it
+// (raised): the text twice in the light and dark edge colours, one pixel
+// apart, and once more in its own colour, greyed when the label is disabled.
+class TLabel3D : public QLabel {
+  public:
+    enum Style { Raised, Recessed };
+    TLabel3D(const QString& text, Style style, QWidget* parent)
+        : QLabel(text, parent), style_(style) {}
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setFont(font());
+        const QPalette& pal = palette();
+        const QColor light = pal.color(QPalette::Light);
+        const QColor dark = pal.color(QPalette::Dark);
+        const QRect r = contentsRect().adjusted(1, 1, -1, -1);
+        const int flags = int(alignment()) | Qt::TextSingleLine;
+        p.setPen(style_ == Raised ? light : dark);
+        p.drawText(r.translated(-1, -1), flags, text());
+        p.setPen(style_ == Raised ? dark : light);
+        p.drawText(r.translated(1, 1), flags, text());
+        p.setPen(
+            pal.color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
+        p.drawText(r, flags, text());
+    }
+
+  private:
+    Style style_;
+};
+
+// A small flat button with a drop-down mark, drawn in black and white; it shows
+// a frame only while the mouse is over it or it is pressed.
+class TDropButton : public QAbstractButton {
+  public:
+    explicit TDropButton(const QString& text, QWidget* parent) : QAbstractButton(parent) {
+        setText(text);
+        setAttribute(Qt::WA_Hover);
+    }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        const QRect r = rect();
+        if (isDown() || underMouse()) {
+            p.setPen(isDown() ? Qt::black : Qt::white);
+            p.drawLine(r.topLeft(), r.topRight());
+            p.drawLine(r.topLeft(), r.bottomLeft());
+            p.setPen(isDown() ? Qt::white : Qt::black);
+            p.drawLine(r.bottomLeft(), r.bottomRight());
+            p.drawLine(r.topRight(), r.bottomRight());
+        }
+        const int shift = isDown() ? 1 : 0;
+        p.setPen(isEnabled() ? Qt::black : Qt::gray);
+        p.setFont(font());
+        const QRect textRect = r.adjusted(1 + shift, shift, -7 + shift, shift);
+        p.drawText(textRect, Qt::AlignCenter | Qt::TextSingleLine, text());
+        // The mark: a small triangle pointing down, right of the text.
+        const int x = r.right() - 6 + shift, y = r.center().y() - 1 + shift;
+        p.setBrush(p.pen().color());
+        p.drawPolygon(QPolygon({QPoint(x, y), QPoint(x + 4, y), QPoint(x + 2, y + 2)}));
+    }
+};
+
 } // namespace
+
+std::string MainCaption(const std::string& captionArg, const std::string& jobTitle) {
+    return (captionArg.empty() ? std::string("Zeq Split Engine: ") : captionArg) + jobTitle;
+}
 
 void ProgressFigures(std::uint64_t sourceSize, std::uint64_t sourceDone, std::uint64_t pieDone,
                      int& maximum, int& position) {
@@ -25,45 +93,102 @@ void ProgressFigures(std::uint64_t sourceSize, std::uint64_t sourceDone, std::ui
     position = static_cast<int>(pos);
 }
 
-TGui::TGui(JobState& job, const std::string& captionArg) : job_(job), bridge_(*this) {
-    setFixedSize(365, 151);
-    FileName = new QLabel(this);
-    FileName->setGeometry(8, 3, 353, 17);
+std::string MemoryText(std::int64_t inMemory, std::int64_t bufferSize) {
+    return std::to_string(inMemory) + " bytes in memory of alloted " + std::to_string(bufferSize) +
+           " bytes.";
+}
+
+std::string FreeSpaceText(std::int64_t freeBytes, std::int64_t totalBytes) {
+    std::string percent = "?";
+    if (totalBytes / 1024 != 0)
+        percent = std::to_string((freeBytes / 1024) * 100 / (totalBytes / 1024));
+    else if (totalBytes > 0)
+        percent = std::to_string(freeBytes * 100 / totalBytes);
+    return std::to_string(freeBytes) + " bytes remain free on target location (" + percent + "%).";
+}
+
+TGui::TGui(JobState& job, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint),
+      FreeSpace(TargetFree), TotalSpace(TargetTotal), Quit([] { QApplication::quit(); }),
+      job_(job) {
+    setFont(VerdanaFont());
+    setWindowTitle(QStringLiteral("Zeq Split Engine: "));
+    PlaceCentred(this, ClientWidth, CollapsedHeight);
+
+    FileName = new TFileLabel(this);
+    FileName->setGeometry(8, 3, 0, 13);
+    FileName->SetDirection(drFromLeft);
+    FileName->SetAutoSize(true);
+
+    avi = new TAnimate(this);
+    avi->setGeometry(8, 24, 272, 60);
+    avi->SetCommonAVI(aviCopyFile);
+    avi->Play(0, 26, 0);
+
     Notice = new QLabel(QStringLiteral("Splitting into pies..."), this);
-    Notice->setGeometry(8, 88, 273, 17);
+    Notice->move(8, 88);
+    Notice->adjustSize();
+
     Progress = new QProgressBar(this);
     Progress->setGeometry(8, 110, 273, 13);
     Progress->setRange(0, 100);
     Progress->setValue(0);
     Progress->setTextVisible(false);
+
     Action = new QPushButton(QStringLiteral("Pause"), this);
     Action->setGeometry(288, 112, 73, 25);
     Action->setCheckable(true);
     Action->setToolTip(QStringLiteral("Pause or resume the split"));
-    MainFileName = new QLabel(this);
+
+    MainFileName = new TFileLabel(this);
     MainFileName->setGeometry(8, 128, 273, 17);
+    MainFileName->SetDirection(drFromLeft);
+    MainFileName->SetAutoSize(false);
+
+    More = new TDropButton(QStringLiteral("More"), this);
+    More->setGeometry(328, 138, 33, 13);
+    More->setFont(VerdanaFont());
+    More->setToolTip(QStringLiteral("Show or hide details of the split"));
+
+    Bevel1 = new QFrame(this);
+    Bevel1->setGeometry(8, 152, 353, 2); // a line along the top edge of its 353 x 6 area
+    Bevel1->setFrameStyle(QFrame::HLine | QFrame::Sunken);
+
+    Label3D1 = new TLabel3D(QStringLiteral("Velmora"), TLabel3D::Recessed, this);
+    Label3D1->setGeometry(9, 159, 71, 13);
+    Label3D1->setEnabled(false);
+    Stat1 = new QLabel(this);
+    Stat1->move(96, 158);
+    Stat1->setFont(NarrowFont());
+
+    Label3D2 = new TLabel3D(QStringLiteral("Ondrel Family"), TLabel3D::Raised, this);
+    Label3D2->setGeometry(9, 175, 80, 13);
+    Label3D2->setEnabled(false);
+    Stat2 = new QLabel(this);
+    Stat2->move(96, 174);
+    Stat2->setFont(NarrowFont());
+
     Stats = new QTimer(this);
     Stats->setInterval(3141);
     connect(Stats, &QTimer::timeout, this, [this] { StatsTimer(); });
     connect(Action, &QPushButton::clicked, this, [this] { ActionClick(); });
+    connect(More, &QAbstractButton::clicked, this, [this] { MoreClick(); });
     Stats->start();
-    FormCreate(captionArg);
 }
 
 TGui::~TGui() = default;
 
-void TGui::FormCreate(const std::string& captionArg) {
-    std::string caption = captionArg.empty() ? "Zeq Split Engine: " : captionArg;
-    setWindowTitle(Local(caption));
-    std::string error;
-    if (!LoadJob(plat::ProgramFolder(), job_, error)) {
-        ShowMessageBox(nullptr, error, "Velmora Zeq", MsgIcon::Error, MsgButtons::Ok);
-        plat::ExitProcess(1);
-    }
-    setWindowTitle(Local(caption + job_.JobTitle));
-    MainFileName->setText(Local(job_.SourcePath));
-    worker_ = std::make_unique<Zeq>(job_, bridge_);
+bool TGui::FormCreate(const std::string& captionArg, const std::string& folder,
+                      IWindowBridge& bridge, std::string& error) {
+    setWindowTitle(Local(MainCaption(captionArg, "")));
+    if (!LoadJob(folder, job_, error)) return false;
+    setWindowTitle(Local(MainCaption(captionArg, job_.JobTitle)));
+    MainFileName->SetFileName(Local(job_.SourcePath));
+    worker_ = std::make_unique<Zeq>(job_, bridge);
     worker_->Start();
+    return true;
 }
 
 void TGui::StatsTimer() {
@@ -72,30 +197,66 @@ void TGui::StatsTimer() {
                     position);
     Progress->setRange(0, maximum);
     Progress->setValue(position);
-    FileName->setText(Local(job_.CurrentPie.Get()));
-    if (job_.Finished) QApplication::quit();
+    FileName->SetFileName(Local(job_.CurrentPie.Get()));
+    Stat1->setText(QString::fromStdString(
+        MemoryText(static_cast<std::int64_t>(job_.BufferFill.Get()) + job_.CompareFill.Get(),
+                   job_.BufferSize)));
+    Stat1->adjustSize();
+    Stat2->setText(QString::fromStdString(
+        FreeSpaceText(FreeSpace(job_.TargetPath), TotalSpace(job_.TargetPath))));
+    Stat2->adjustSize();
+    if (job_.Finished) Quit();
 }
 
 void TGui::ActionClick() {
+    Zeq* worker = job_.Worker;
     if (Action->text() == QLatin1String("Pause")) {
+        avi->Stop();
         Action->setText(QStringLiteral("Paused"));
         Action->setChecked(true);
-        if (worker_) worker_->Pause();
+        // The worker stops at its next safe point, between two reads or writes,
+        // never while it holds something this thread may need.
+        if (worker) worker->Pause();
     } else {
-        if (worker_) worker_->Resume();
+        if (worker) worker->Resume();
         Action->setChecked(false);
         Action->setText(QStringLiteral("Pause"));
+        avi->SetActive(true);
     }
 }
 
+void TGui::MoreClick() {
+    if (More->text() == QLatin1String("More")) {
+        More->setText(QStringLiteral("Less"));
+        setFixedSize(ClientWidth, ExpandedHeight);
+    } else {
+        More->setText(QStringLiteral("More"));
+        setFixedSize(ClientWidth, CollapsedHeight);
+    }
+}
+
+void TGui::ShowPhase(const QString& notice, TCommonAVI clip) {
+    Notice->setText(notice);
+    Notice->adjustSize();
+    avi->SetCommonAVI(clip);
+    // A paused job keeps its clip still until it is resumed.
+    avi->SetActive(Action->text() == QLatin1String("Pause"));
+}
+
 void TGui::ShowCompareNotice() {
-    Notice->setText(QStringLiteral("Comparing pies against original file..."));
+    ShowPhase(QStringLiteral("Comparing pies against original file..."), aviFindFile);
 }
 
 void TGui::ShowJoinNotice() {
-    Notice->setText(QStringLiteral("Making pies self uniting..."));
+    ShowPhase(QStringLiteral("Making pies self uniting..."), aviFindComputer);
 }
 
 void TGui::WaitWorker() {
     if (worker_) worker_->Wait();
+}
+
+void TGui::closeEvent(QCloseEvent* event) {
+    // The main window: closing it ends the program, whatever else is shown.
+    QWidget::closeEvent(event);
+    if (event->isAccepted()) Quit();
 }

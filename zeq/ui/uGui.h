@@ -1,28 +1,60 @@
-// TGui, the split engine's main window: caption, the piece and the source being
-// worked on, the phase, a progress bar, a pause button, and the statistics timer
-// that ends the program once the worker has finished.
+// TGui, the split engine's main window: the piece and the source being worked
+// on, the phase with its clip, a progress bar, a pause button and, on demand, a
+// details panel with the memory and free-space figures. Its statistics timer
+// copies the worker's counters into the controls and ends the program once the
+// worker has finished.
 #pragma once
 
+#include "AnimClip.h"
+#include "FileLbl.h"
 #include "uCore.h"
-#include "uWindowBridge.h"
 
+#include <QAbstractButton>
+#include <QFrame>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
 #include <QWidget>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
-class QLabel;
-class QProgressBar;
-class QPushButton;
-class QTimer;
-
 class TGui : public QWidget {
   public:
-    // Builds the window, loads the job from the program folder and starts the
-    // worker. A job that cannot be run is reported and ends the program with
-    // exit code 1. captionArg is the second command-line argument (may be empty).
-    TGui(JobState& job, const std::string& captionArg);
+    static constexpr int ClientWidth = 365;
+    static constexpr int CollapsedHeight = 151;
+    static constexpr int ExpandedHeight = 191;
+
+    explicit TGui(JobState& job, QWidget* parent = nullptr);
     ~TGui() override;
 
+    // The window's creation: the caption (captionArg, the second command-line
+    // argument, or "Zeq Split Engine: "), the job files from folder, the job
+    // title after the caption, the source in MainFileName, and the worker,
+    // started at once and answered through bridge. False with a message fit for
+    // the user when the job cannot be loaded; no worker then.
+    bool FormCreate(const std::string& captionArg, const std::string& folder, IWindowBridge& bridge,
+                    std::string& error);
+
+    TFileLabel* FileName = nullptr; // the piece being written or read back
+    TAnimate* avi = nullptr;        // the phase's clip
+    QLabel* Notice = nullptr;       // the phase
+    QProgressBar* Progress = nullptr;
+    QPushButton* Action = nullptr;      // "Pause" / "Paused"
+    TFileLabel* MainFileName = nullptr; // the source
+    QAbstractButton* More = nullptr;    // "More" / "Less"
+    QFrame* Bevel1 = nullptr;           // the details panel from here down
+    QLabel* Label3D1 = nullptr;         // "Velmora"
+    QLabel* Stat1 = nullptr;            // memory figures
+    QLabel* Label3D2 = nullptr;         // "Ondrel Family"
+    QLabel* Stat2 = nullptr;            // free-space figures
+    QTimer* Stats = nullptr;            // the statistics tick, every 3141 ms
+
+    void StatsTimer();
+    void ActionClick();
+    void MoreClick();
     // Phase changes, run on the window thread for the worker.
     void ShowCompareNotice();
     void ShowJoinNotice();
@@ -30,28 +62,35 @@ class TGui : public QWidget {
     // Waits for the worker's thread once it has finished.
     void WaitWorker();
 
-    JobState& Job() { return job_; }
-    IWindowBridge& Bridge() { return bridge_; }
+    // The target's free and total bytes (TargetFree, TargetTotal); tests script them.
+    std::function<std::int64_t(const std::string&)> FreeSpace;
+    std::function<std::int64_t(const std::string&)> TotalSpace;
+    // Ends the program after the tick that saw Finished.
+    std::function<void()> Quit;
 
-    QLabel* FileName = nullptr; // the piece being written or read back
-    QLabel* Notice = nullptr;   // the phase
-    QProgressBar* Progress = nullptr;
-    QPushButton* Action = nullptr;  // "Pause" / "Paused"
-    QLabel* MainFileName = nullptr; // the source
-    QTimer* Stats = nullptr;        // the statistics tick, every 3141 ms
+  protected:
+    void closeEvent(QCloseEvent* event) override;
 
   private:
-    void FormCreate(const std::string& captionArg);
-    void StatsTimer();
-    void ActionClick();
+    void ShowPhase(const QString& notice, TCommonAVI clip);
 
     JobState& job_;
-    TWindowBridge bridge_;
     std::unique_ptr<Zeq> worker_;
 };
 
-// The progress bar's figures: maximum SourceSize, position the mean of the bytes
-// read and the bytes written (or compared), each halved before they are added,
-// both scaled down together until they fit the bar's int range.
+// The caption: captionArg when it is not empty, else "Zeq Split Engine: ";
+// the job title follows.
+std::string MainCaption(const std::string& captionArg, const std::string& jobTitle);
+
+// The progress bar's figures: maximum SourceSize, position the bytes read and
+// the bytes written (or compared), each halved before they are added; both are
+// scaled down together until they fit the bar's int range.
 void ProgressFigures(std::uint64_t sourceSize, std::uint64_t sourceDone, std::uint64_t pieDone,
                      int& maximum, int& position);
+
+// The details panel's figures.
+std::string MemoryText(std::int64_t inMemory, std::int64_t bufferSize);
+// The percentage is free KiB times 100 over total KiB. A target whose size in
+// whole KiB is 0 has none: below 1 KiB it is taken from the bytes, and an
+// unreadable or empty target shows "?" in its place.
+std::string FreeSpaceText(std::int64_t freeBytes, std::int64_t totalBytes);

@@ -6,29 +6,27 @@
 
 #include <string>
 
-class QWidget;
+class TDisk;
+class TErase;
 class TGui;
-
-// A modal message box; "\r" in text breaks the line. owner may be null.
-MsgAnswer ShowMessageBox(QWidget* owner, const std::string& text, const std::string& caption,
-                         MsgIcon icon, MsgButtons buttons);
 
 class TWindowBridge : public IWindowBridge {
   public:
-    explicit TWindowBridge(TGui& gui) : gui_(gui) {}
+    TWindowBridge(TGui& gui, TDisk& disk, TErase& erase) : gui_(gui), disk_(disk), erase_(erase) {}
 
     void Synchronize(const std::function<void()>& fn) override;
+    // Owned by the main window.
     MsgAnswer MessageBox(const std::string& text, const std::string& caption, MsgIcon icon,
                          MsgButtons buttons) override;
-    // For now a plain box that checks again each time OK is pressed; the disk
-    // change dialog takes its place here.
+    // The disk change dialog, with the statistics tick stopped while it is up.
     bool PromptForDisk(JobState& job) override;
-    // For now the erase runs without a dialog of its own; the erase dialog
-    // takes its place here.
+    // The erase dialog, shown while it empties the target.
     void EraseTarget(JobState& job) override;
     void ShowCompareNotice() override;
     void ShowJoinNotice() override;
 
   private:
     TGui& gui_;
+    TDisk& disk_;
+    TErase& erase_;
 };
