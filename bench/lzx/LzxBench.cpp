@@ -1,7 +1,8 @@
 // Compresses the benchmark corpus (one folder, 32 KiB blocks) with our LZX at
 // several window sizes and with our MSZIP, and prints a table next to the
 // figures of xz -6 measured by bench/run-lzx.
-//   lzx_bench LIST [--xz BYTES WALL-SECONDS CPU-SECONDS] [--exponents 15,18,21]
+//   lzx_bench LIST [--xz BYTES WALL CPU] [--xz2m BYTES WALL CPU] [--exponents 15,18,21]
+// (--xz2m: xz -6 with its dictionary cut to 2 MiB, LZX's largest window.)
 #include "Codec.h"
 #ifdef HAVE_MSZIP
 #include "BlockCodecs.h"
@@ -100,11 +101,17 @@ int main(int argc, char** argv) {
     }
     std::vector<int> exponents = {15, 18, 21};
     Result xz{"xz -6", 0, 0, 0};
+    Result xz2m{"xz -6, 2 MiB dictionary", 0, 0, 0};
     for (int i = 2; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--xz") && i + 3 < argc) {
             xz.bytes = std::stoull(argv[i + 1]);
             xz.seconds = std::stod(argv[i + 2]);
             xz.cpu = std::stod(argv[i + 3]);
+            i += 3;
+        } else if (!std::strcmp(argv[i], "--xz2m") && i + 3 < argc) {
+            xz2m.bytes = std::stoull(argv[i + 1]);
+            xz2m.seconds = std::stod(argv[i + 2]);
+            xz2m.cpu = std::stod(argv[i + 3]);
             i += 3;
         } else if (!std::strcmp(argv[i], "--exponents") && i + 1 < argc) {
             exponents.clear();
@@ -142,6 +149,7 @@ int main(int argc, char** argv) {
     }
     const double mszipBytes = static_cast<double>(results[0].bytes);
     if (xz.bytes) results.push_back(xz);
+    if (xz2m.bytes) results.push_back(xz2m);
 
     std::printf(
         "| method | bytes | %% of input | vs MSZIP | vs xz -6 | wall s | cpu s | MB/s (cpu) |\n");

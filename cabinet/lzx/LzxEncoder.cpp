@@ -220,7 +220,7 @@ void Encoder::FindMatches(std::uint32_t start, std::uint32_t n) {
         // elsewhere.
         if (pos < skipUntil_) continue;
         const std::uint32_t avail = inputEnd_ - pos;
-        if (avail > 8) finder_.Prefetch(At(pos + 1));
+        if (avail > 8) finder_.Prefetch(At(pos + 1), pos + 1);
         const std::uint32_t maxLen = std::min<std::uint32_t>(MaxMatch, end - pos);
         std::size_t found = finder_.Find(At(pos), pos, avail, maxLen, matches_);
         if (found != 0) {

@@ -30,9 +30,17 @@ void MatchFinder::Reset() {
     std::fill(head4_.begin(), head4_.end(), 0);
 }
 
-void MatchFinder::Prefetch(const std::uint8_t* data) {
-    __builtin_prefetch(&head4_[Hash4(data, Hash4Bits)]);
-    __builtin_prefetch(&head3_[Hash3(data, Hash3Bits)]);
+void MatchFinder::Prefetch(const std::uint8_t* next, std::uint32_t nextPos) {
+    // Two steps ahead: the hash buckets. One step ahead: the first tree node,
+    // whose bucket was asked for on the previous call.
+    const std::uint8_t* later = next + 1;
+    __builtin_prefetch(&head4_[Hash4(later, Hash4Bits)]);
+    __builtin_prefetch(&head3_[Hash3(later, Hash3Bits)]);
+    const std::uint32_t node = head4_[Hash4(next, Hash4Bits)];
+    if (node != 0 && node - 1 < nextPos) {
+        __builtin_prefetch(&tree_[2 * ((node - 1) & mask_)]);
+        __builtin_prefetch(next - (nextPos - (node - 1)));
+    }
 }
 
 std::size_t MatchFinder::Find(const std::uint8_t* cur, std::uint32_t pos, std::uint32_t avail,

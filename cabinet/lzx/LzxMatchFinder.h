@@ -25,8 +25,10 @@ class MatchFinder {
     // to out and returns how many were added.
     std::size_t Find(const std::uint8_t* data, std::uint32_t pos, std::uint32_t avail,
                      std::uint32_t maxLen, std::vector<Match>& out);
-    // Asks for the hash buckets of the string at data to be loaded early.
-    void Prefetch(const std::uint8_t* data);
+    // Asks for what the searches at nextPos and the position after it will
+    // read first to be loaded early (next points at nextPos; at least 5 bytes
+    // from there must be readable).
+    void Prefetch(const std::uint8_t* next, std::uint32_t nextPos);
 
   private:
     static constexpr int Hash3Bits = 15;

@@ -67,6 +67,10 @@ bool HaveLibmspack() {
 }
 
 Extracted ExtractWithLibmspack(const std::string& cabPath) {
+    return ExtractSetWithLibmspack({cabPath});
+}
+
+Extracted ExtractSetWithLibmspack(const std::vector<std::string>& cabPaths) {
     Extracted r;
 #ifdef HAVE_MSPACK
     testutil::TempDir dir("lzx-mspack");
@@ -75,28 +79,39 @@ Extracted ExtractWithLibmspack(const std::string& cabPath) {
         r.error = "no decompressor";
         return r;
     }
-    mscabd_cabinet* cab = cabd->open(cabd, const_cast<char*>(cabPath.c_str()));
-    if (!cab) {
-        r.error = "open failed: " + std::to_string(cabd->last_error(cabd));
-        mspack_destroy_cab_decompressor(cabd);
-        return r;
-    }
-    r.ok = true;
-    int index = 0;
-    for (mscabd_file* f = cab->files; f; f = f->next, ++index) {
-        const std::string out = dir / ("f" + std::to_string(index));
-        int err = cabd->extract(cabd, f, const_cast<char*>(out.c_str()));
-        if (err != MSPACK_ERR_OK) {
-            r.ok = false;
-            r.error += std::string(f->filename) + ": error " + std::to_string(err) + "\n";
-            continue;
+    std::vector<mscabd_cabinet*> cabs;
+    for (const std::string& path : cabPaths) {
+        mscabd_cabinet* cab = cabd->open(cabd, const_cast<char*>(path.c_str()));
+        if (!cab) {
+            r.error += path + ": open failed: " + std::to_string(cabd->last_error(cabd)) + "\n";
+            break;
         }
-        r.files[f->filename] = testutil::ReadFile(out);
+        if (!cabs.empty() && cabd->append(cabd, cabs.back(), cab) != MSPACK_ERR_OK) {
+            r.error += path + ": append failed: " + std::to_string(cabd->last_error(cabd)) + "\n";
+            cabd->close(cabd, cab);
+            break;
+        }
+        cabs.push_back(cab);
     }
-    cabd->close(cabd, cab);
+    if (r.error.empty() && !cabs.empty()) {
+        r.ok = true;
+        int index = 0;
+        for (mscabd_file* f = cabs.front()->files; f; f = f->next, ++index) {
+            const std::string out = dir / ("f" + std::to_string(index));
+            int err = cabd->extract(cabd, f, const_cast<char*>(out.c_str()));
+            if (err != MSPACK_ERR_OK) {
+                r.ok = false;
+                r.error += std::string(f->filename) + ": error " + std::to_string(err) + "\n";
+                continue;
+            }
+            r.files[f->filename] = testutil::ReadFile(out);
+        }
+    }
+    // Joined cabinets are closed through the first one.
+    if (!cabs.empty()) cabd->close(cabd, cabs.front());
     mspack_destroy_cab_decompressor(cabd);
 #else
-    (void)cabPath;
+    (void)cabPaths;
     r.available = false;
     r.error = "built without libmspack";
 #endif

@@ -4,6 +4,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 namespace lzxtest {
 
@@ -19,6 +20,8 @@ struct Extracted {
 Extracted ExtractWithCabextract(const std::string& cabPath);
 Extracted Extract7z(const std::string& cabPath);
 Extracted ExtractWithLibmspack(const std::string& cabPath);
+// A spanned set, its cabinets in order, joined in-process by libmspack.
+Extracted ExtractSetWithLibmspack(const std::vector<std::string>& cabPaths);
 bool HaveLibmspack();
 
 } // namespace lzxtest

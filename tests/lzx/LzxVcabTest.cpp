@@ -1,0 +1,109 @@
+// End to end: cabinets and spanned sets written by vcab with LZX, read back by
+// cabextract, 7-Zip and libmspack.
+#include "LzxReaders.h"
+#include "LzxTestData.h"
+
+#include "TestUtil.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+using namespace lzxtest;
+
+namespace {
+
+struct Input {
+    std::string name;
+    std::string data;
+};
+
+// Writes the inputs into dir/in, runs vcab there and returns the cabinets it
+// made (out.cab, out2.cab, ...).
+std::vector<std::string> Pack(const testutil::TempDir& dir, const std::vector<Input>& inputs,
+                              const std::vector<std::string>& options) {
+    std::vector<std::string> argv = {VCAB_PATH};
+    argv.insert(argv.end(), options.begin(), options.end());
+    argv.push_back(dir / "out.cab");
+    for (const Input& in : inputs) {
+        testutil::WriteFile(dir / in.name, in.data);
+        argv.push_back(dir / in.name);
+    }
+    testutil::RunResult run = testutil::Run(argv);
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    std::vector<std::string> cabs;
+    if (testutil::Exists(dir / "out.cab")) cabs.push_back(dir / "out.cab");
+    for (int n = 2; testutil::Exists(dir / ("out" + std::to_string(n) + ".cab")); ++n)
+        cabs.push_back(dir / ("out" + std::to_string(n) + ".cab"));
+    return cabs;
+}
+
+void Check(const Extracted& got, const std::vector<Input>& want, const std::string& reader) {
+    if (!got.available) return;
+    EXPECT_TRUE(got.ok) << reader << ": " << got.error.substr(0, 2000);
+    EXPECT_EQ(got.files.size(), want.size()) << reader;
+    for (const Input& in : want) {
+        auto it = got.files.find(in.name);
+        if (it == got.files.end()) {
+            ADD_FAILURE() << reader << " did not extract " << in.name;
+        } else {
+            EXPECT_TRUE(it->second == in.data) << reader << ": " << in.name << " differs";
+        }
+    }
+}
+
+void ExtractAll(const std::vector<std::string>& cabs, const std::vector<Input>& want) {
+    ASSERT_FALSE(cabs.empty());
+    Check(ExtractWithCabextract(cabs.front()), want, "cabextract");
+    Check(Extract7z(cabs.front()), want, "7-Zip");
+    Check(ExtractSetWithLibmspack(cabs), want, "libmspack");
+}
+
+class LzxVcab : public ::testing::TestWithParam<int> {};
+
+} // namespace
+
+TEST_P(LzxVcab, OneCabinet) {
+    const int w = GetParam();
+    std::vector<Input> inputs = {{"empty.txt", ""},
+                                 {"one.bin", "1"},
+                                 {"text.txt", Text(200000, w)},
+                                 {"code.exe", X86Code(150000, w)},
+                                 {"random.bin", testutil::RandomBytes(50000, w)},
+                                 {"zeros.bin", std::string(70000, '\0')}};
+    testutil::TempDir dir("lzx-vcab");
+    auto cabs = Pack(dir, inputs, {"-m", "lzx:" + std::to_string(w)});
+    ASSERT_EQ(cabs.size(), 1u);
+    ExtractAll(cabs, inputs);
+    // The folder records carry LZX with this window: 3 | w << 8 at offset 36 + 6.
+    std::string cab = testutil::ReadFile(cabs[0]);
+    ASSERT_GT(cab.size(), 44u);
+    EXPECT_EQ(static_cast<unsigned char>(cab[42]), 3);
+    EXPECT_EQ(static_cast<unsigned char>(cab[43]), w);
+}
+
+INSTANTIATE_TEST_SUITE_P(Exponents, LzxVcab, ::testing::Range(15, 22),
+                         [](const auto& info) { return "w" + std::to_string(info.param); });
+
+TEST(LzxVcabSets, SpannedSetWithSeveralFolders) {
+    std::vector<Input> inputs;
+    for (int i = 0; i < 6; ++i) {
+        inputs.push_back({"text" + std::to_string(i) + ".txt", Text(150000 + 977 * i, 50 + i)});
+        inputs.push_back({"code" + std::to_string(i) + ".exe", X86Code(90000, 60 + i)});
+        inputs.push_back(
+            {"noise" + std::to_string(i) + ".bin", testutil::RandomBytes(40000, 70 + i)});
+    }
+    testutil::TempDir dir("lzx-vcab-set");
+    // Small cabinets and a folder threshold that closes several folders.
+    auto cabs = Pack(dir, inputs, {"-m", "lzx:21", "-s", "150000", "-f", "400000"});
+    EXPECT_GE(cabs.size(), 4u);
+    ExtractAll(cabs, inputs);
+}
+
+TEST(LzxVcabSets, LargeFilesInSmallCabinets) {
+    std::vector<Input> inputs = {{"big.txt", Text(2600000, 5)}, {"big.exe", OwnExecutable(900000)}};
+    testutil::TempDir dir("lzx-vcab-big");
+    auto cabs = Pack(dir, inputs, {"-m", "lzx:18", "-s", "400000", "-f", "100000000"});
+    EXPECT_GE(cabs.size(), 2u);
+    ExtractAll(cabs, inputs);
+}
