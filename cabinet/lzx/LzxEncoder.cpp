@@ -428,7 +428,10 @@ void Encoder::ParseNextFrame(bool last) {
     } else {
         DefaultModel(model);
     }
-    for (int pass = 0; pass < std::max(1, tuning_.passes); ++pass) {
+    // The first frame of a folder starts from a guess, so it is parsed again
+    // with what the first parse found.
+    const int passes = std::max(haveModel_ ? 1 : 2, tuning_.passes);
+    for (int pass = 0; pass < passes; ++pass) {
         if (pass > 0) ModelFromStats(frame.stats, model);
         Optimize(start, n, model, reps_, frame);
     }

@@ -89,6 +89,7 @@ TEST_P(LzxWindow, EverydayKindsOfData) {
                         {"empty2.txt", ""}}});
     folders.push_back({w, {{"x86.exe", X86Code(250000, seed)}}});
     folders.push_back({w, {{"x64.elf", OwnExecutable(400000)}}});
+    folders.push_back({w, {{"records.dat", Records(300000, seed)}}});
     folders.push_back({w, {{"lonely.txt", ""}}});
     folders.push_back({w, {{"single.bin", "\xE8"}}});
     CabStats stats = RoundTrip(folders);

@@ -73,6 +73,26 @@ std::string OwnExecutable(std::size_t n) {
     return s;
 }
 
+std::string Records(std::size_t n, std::uint32_t seed) {
+    std::mt19937 rng(seed);
+    std::string s;
+    while (s.size() < n) {
+        const std::size_t records = s.size() / 24;
+        if (records > 4 && rng() % 8 != 0) {
+            const std::size_t from =
+                (records - 1 - rng() % std::min<std::size_t>(records, 3000)) * 24;
+            s += s.substr(from, 20);
+        } else {
+            for (int k = 0; k < 20; ++k)
+                s.push_back(static_cast<char>(rng() % 64));
+        }
+        for (int k = 0; k < 4; ++k)
+            s.push_back(static_cast<char>(rng()));
+    }
+    s.resize(n);
+    return s;
+}
+
 std::string Structured(std::uint32_t seed, std::size_t maxSize, std::uint32_t window) {
     std::mt19937 rng(seed);
     std::size_t target;

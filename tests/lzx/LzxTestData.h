@@ -14,6 +14,9 @@ std::string Text(std::size_t n, std::uint32_t seed);
 std::string X86Code(std::size_t n, std::uint32_t seed);
 // n bytes of the running test program (an x86-64 executable), repeated if short.
 std::string OwnExecutable(std::size_t n);
+// Fixed-size records that repeat parts of earlier records: match offsets are
+// multiples of the record size, which is what aligned-offset blocks are for.
+std::string Records(std::size_t n, std::uint32_t seed);
 // A random mix of the patterns an encoder has to get right; its size is
 // drawn from a range that favours frame-boundary sizes.
 std::string Structured(std::uint32_t seed, std::size_t maxSize, std::uint32_t window);

@@ -6,6 +6,7 @@
 #include "LzxHuffman.h"
 #include "LzxTables.h"
 
+#include "LzxTestData.h"
 #include "TestUtil.h"
 
 #include <gtest/gtest.h>
@@ -285,6 +286,41 @@ TEST(LzxEncoderFraming, CallTranslationFlagFollowsTheFirstFrame) {
     out = Encode(16, Utf8Chinese(40000));
     ASSERT_FALSE(out.empty());
     EXPECT_FALSE(out[0].data[1] & 0x80);
+}
+
+namespace {
+
+// Type of the first block of a folder, read from its first payload.
+int FirstBlockType(const std::vector<std::uint8_t>& payload) {
+    std::uint32_t bits = 0;
+    for (std::size_t i = 0; i + 1 < payload.size() && i < 8; i += 2) {
+        bits = (bits << 16) | payload[i] | (payload[i + 1] << 8);
+        if (i == 2) break;
+    }
+    // bits holds the first 32 bits: E8 flag, then the block type (with the
+    // flag set, the type follows the 32-bit translation size).
+    if (bits >> 31) {
+        std::uint32_t word = payload[4] | (payload[5] << 8);
+        return static_cast<int>((word >> 12) & 7);
+    }
+    return static_cast<int>((bits >> 28) & 7);
+}
+
+} // namespace
+
+TEST(LzxEncoderFraming, BlockTypeFollowsTheData) {
+    for (int e8 : {0, 1}) {
+        auto text = Encode(17, lzxtest::Text(100000, 3), e8);
+        ASSERT_FALSE(text.empty());
+        EXPECT_EQ(FirstBlockType(text[0].data), Verbatim) << e8;
+        auto records = Encode(17, lzxtest::Records(200000, 4), e8);
+        ASSERT_FALSE(records.empty());
+        EXPECT_EQ(FirstBlockType(records[0].data), Aligned) << e8;
+        auto noise = Encode(17, testutil::RandomBytes(50000, 5), e8);
+        ASSERT_FALSE(noise.empty());
+        EXPECT_EQ(FirstBlockType(noise[0].data), Uncompressed) << e8;
+        EXPECT_LE(noise[0].data.size(), 32768u + 20);
+    }
 }
 
 TEST(LzxEncoderFraming, FoldersAreIndependentAndDeterministic) {
