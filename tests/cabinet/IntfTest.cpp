@@ -1,0 +1,352 @@
+// The interface layer over real files: wrappers, relays, the shared error
+// record, temporary files, open information and the edge cases of its callbacks.
+#include "CabImage.h"
+#include "TestUtil.h"
+#include "vCabIntf.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <ctime>
+#include <fcntl.h>
+#include <filesystem>
+#include <stdexcept>
+#include <sys/stat.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+using cabtest::CabImage;
+
+// What the relays saw, and how they answer.
+struct Relays {
+    std::vector<std::pair<std::string, int>> progress;
+    std::vector<int> cabNos, diskNos;
+    std::vector<std::string> tempFilesDuringAdd;
+    std::string watchFolder;
+    bool abortProgress = false, throwProgress = false, abortNext = false;
+    std::string longName;
+} g;
+
+std::vector<std::string> TempFiles(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder))
+        names.push_back(e.path().filename().string());
+    return names;
+}
+
+void Progress(const std::string& file, int percent, bool& abort) {
+    g.progress.emplace_back(file, percent);
+    if (!g.watchFolder.empty() && g.tempFilesDuringAdd.empty())
+        g.tempFilesDuringAdd = TempFiles(g.watchFolder);
+    if (g.throwProgress) throw std::runtime_error("handler failed");
+    abort = g.abortProgress;
+}
+
+void Next(std::string& cabName, std::string& diskName, int cabNo, int& diskNo, bool& abort) {
+    g.cabNos.push_back(cabNo);
+    g.diskNos.push_back(diskNo);
+    cabName = g.longName.empty() ? "part" + std::to_string(cabNo) + ".cab" : g.longName;
+    diskName = "Disk " + std::to_string(cabNo);
+    diskNo = cabNo * 100;
+    abort = g.abortNext;
+}
+
+class IntfTest : public ::testing::Test {
+  protected:
+    testutil::TempDir work{"cabintf"};
+    testutil::TempDir temp{"cabtmp"};
+    std::string oldTmp;
+
+    void SetUp() override {
+        g = Relays{};
+        if (const char* t = std::getenv("TMPDIR")) oldTmp = t;
+        ::setenv("TMPDIR", temp.path().c_str(), 1);
+    }
+    void TearDown() override {
+        if (oldTmp.empty())
+            ::unsetenv("TMPDIR");
+        else
+            ::setenv("TMPDIR", oldTmp.c_str(), 1);
+    }
+    std::string File(const std::string& name, const std::string& data) {
+        testutil::WriteFile(work / name, data);
+        return work / name;
+    }
+    HCabContext Create(const std::string& cab = "out.cab", std::int32_t diskSize = 2147483647,
+                       std::int32_t reserved = 0) {
+        return CabCreate(work / cab, "", 831415, diskSize, reserved, 0x2A5A5, Progress, Next);
+    }
+};
+
+TEST_F(IntfTest, BuildsACabinetAndCleansUp) {
+    std::string a = File("a.txt", std::string(100000, 'a'));
+    std::string b = File("b.bin", testutil::RandomBytes(70000, 1));
+    g.watchFolder = temp.path();
+    HCabContext h = Create();
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(CabLastError().erfOper, 0);
+    ASSERT_TRUE(CabAddFile(h, a, "a.txt", ctMsZip, 0, false));
+    ASSERT_TRUE(CabAddFile(h, b, "sub\\b.bin", ctNone, 0, false));
+    ASSERT_TRUE(CabFlush(h, false));
+    TCabError e = CabLastError();
+    EXPECT_EQ(e.erfOper, 0);
+    EXPECT_EQ(e.erfType, 0);
+    EXPECT_FALSE(e.fError);
+    ASSERT_TRUE(CabDestroy(h));
+
+    // The temporary file lived in the system's temporary folder under "vFw"
+    // while the engine worked, and nothing is left there afterwards.
+    ASSERT_EQ(g.tempFilesDuringAdd.size(), 1u);
+    EXPECT_EQ(g.tempFilesDuringAdd[0].rfind("vFw", 0), 0u);
+    EXPECT_TRUE(TempFiles(temp.path()).empty());
+
+    CabImage cab = CabImage::Load(work / "out.cab");
+    ASSERT_TRUE(cab.ok()) << cab.ProblemText();
+    EXPECT_EQ(cab.setId, 0xA5A5);
+    ASSERT_EQ(cab.folders.size(), 2u);
+    EXPECT_EQ(cab.folders[0].type, 1);
+    EXPECT_EQ(cab.folders[1].type, 0);
+    auto files = cab.Extract();
+    EXPECT_EQ(files["a.txt"], testutil::ReadFile(a));
+    EXPECT_EQ(files["sub\\b.bin"], testutil::ReadFile(b));
+}
+
+TEST_F(IntfTest, OpenInformationGivesDosTimeAndAttributes) {
+    std::string plain = File("plain", "p");
+    std::string hidden = File(".hidden", "h");
+    std::tm tm{};
+    tm.tm_year = 2020 - 1900;
+    tm.tm_mon = 0;
+    tm.tm_mday = 2;
+    tm.tm_hour = 3;
+    tm.tm_min = 4;
+    tm.tm_sec = 7;
+    tm.tm_isdst = -1;
+    timespec times[2] = {{std::mktime(&tm), 0}, {std::mktime(&tm), 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, hidden.c_str(), times, 0), 0);
+    ASSERT_EQ(::chmod(hidden.c_str(), 0444), 0);
+
+    HCabContext h = Create();
+    ASSERT_TRUE(CabAddFile(h, plain, "plain", ctMsZip, 0, false));
+    ASSERT_TRUE(CabAddFile(h, hidden, ".hidden", ctMsZip, 0, false));
+    ASSERT_TRUE(CabFlush(h, false));
+    CabDestroy(h);
+    CabImage cab = CabImage::Load(work / "out.cab");
+    ASSERT_TRUE(cab.ok()) << cab.ProblemText();
+    EXPECT_EQ(cab.Find("plain")->attribs, 0x20);
+    EXPECT_EQ(cab.Find(".hidden")->attribs, 0x23);
+    EXPECT_EQ(cab.Find(".hidden")->date, cabtest::DosDate(2020, 1, 2));
+    EXPECT_EQ(cab.Find(".hidden")->time, cabtest::DosTime(3, 4, 6));
+}
+
+TEST_F(IntfTest, NamesThatDoNotFitTheirFieldsAreRefused) {
+    std::string longName(256, 'c');
+    EXPECT_EQ(CabCreate(work / longName, "", 831415, 2147483647, 0, 1, Progress, Next), nullptr);
+    EXPECT_EQ(CabLastError().erfOper, 6);
+    EXPECT_TRUE(CabLastError().fError);
+    EXPECT_EQ(
+        CabCreate(work / "x.cab", std::string(256, 'd'), 831415, 2147483647, 0, 1, Progress, Next),
+        nullptr);
+    EXPECT_EQ(CabCreate(std::string(260, 'p') + "/" + "x.cab", "", 831415, 2147483647, 0, 1,
+                        Progress, Next),
+              nullptr);
+    HCabContext h =
+        CabCreate(work / std::string(255, 'c'), "", 831415, 2147483647, 0, 1, Progress, Next);
+    EXPECT_NE(h, nullptr);
+    CabDestroy(h);
+}
+
+TEST_F(IntfTest, ExistingCabinetIsNeverOverwritten) {
+    testutil::WriteFile(work / "out.cab", "precious");
+    std::string a = File("a", "data");
+    HCabContext h = Create();
+    ASSERT_TRUE(CabAddFile(h, a, "a", ctMsZip, 0, false));
+    EXPECT_FALSE(CabFlush(h, false));
+    EXPECT_EQ(CabLastError().erfOper, 6);
+    EXPECT_EQ(CabLastError().erfType, EEXIST);
+    EXPECT_EQ(CabErrorText(CabLastError().erfOper), "Could not create cabinet file");
+    EXPECT_EQ(testutil::ReadFile(work / "out.cab"), "precious");
+    // The caller removes it and flushes again.
+    fs::remove(work / "out.cab");
+    EXPECT_TRUE(CabFlush(h, false));
+    CabDestroy(h);
+    EXPECT_TRUE(CabImage::Load(work / "out.cab").ok());
+}
+
+TEST_F(IntfTest, CompressionCodes) {
+    std::string a = File("a", std::string(5000, 'x'));
+    HCabContext h = Create();
+    EXPECT_FALSE(CabAddFile(h, a, "q", ctQuantum, 0, false));
+    EXPECT_EQ(CabLastError().erfOper, 5);
+    EXPECT_EQ(CabErrorText(5), "Unknown compression type");
+    EXPECT_FALSE(CabAddFile(h, a, "l", ctLzx, 22, false));
+    EXPECT_EQ(CabLastError().erfOper, 5);
+    EXPECT_FALSE(CabAddFile(h, a, "l", ctLzx, 14, false));
+    EXPECT_EQ(CabLastError().erfOper, 5);
+    bool lzx = CabAddFile(h, a, "lzx", ctLzx, 17, false);
+    if (!lzx) {
+        EXPECT_EQ(CabLastError().erfOper, 5);
+    }
+    ASSERT_TRUE(CabAddFile(h, a, "n", ctNone, 0, false));
+    ASSERT_TRUE(CabFlush(h, false));
+    CabDestroy(h);
+    CabImage cab = CabImage::Load(work / "out.cab");
+    ASSERT_TRUE(cab.ok()) << cab.ProblemText();
+    if (lzx) {
+        EXPECT_EQ(cab.folders[cab.Find("lzx")->folder].type, 0x1103);
+    }
+    EXPECT_EQ(cab.folders[cab.Find("n")->folder].type, 0);
+}
+
+TEST_F(IntfTest, ProgressOfAHundredMillionByteFile) {
+    std::string big = work / "big";
+    testutil::WriteFile(big, "");
+    fs::resize_file(big, 100000000); // zeros, cheap to store
+    HCabContext h = Create();
+    ASSERT_TRUE(CabAddFile(h, big, "big", ctMsZip, 0, false));
+    ASSERT_FALSE(g.progress.empty());
+    int last = -1;
+    bool half = false;
+    for (std::size_t k = 0; k < g.progress.size(); ++k) {
+        EXPECT_EQ(g.progress[k].first, big);
+        long long expected = static_cast<long long>(k + 1) * 32768 * 100 / 100000000;
+        EXPECT_EQ(g.progress[k].second, expected) << k;
+        EXPECT_GE(g.progress[k].second, last);
+        if (last < 50 && g.progress[k].second >= 50) half = g.progress[k].second == 50;
+        last = g.progress[k].second;
+    }
+    EXPECT_TRUE(half) << "half of the file gives 50";
+    // The last, short block leaves with the flush, whose status is not relayed.
+    std::size_t before = g.progress.size();
+    ASSERT_TRUE(CabFlush(h, false));
+    EXPECT_EQ(g.progress.size(), before);
+    CabDestroy(h);
+}
+
+TEST_F(IntfTest, BlockReportedForAnEmptyFileGivesAHundred) {
+    std::string a = File("a", std::string(1000, 'a'));
+    std::string empty = File("empty", "");
+    HCabContext h = Create();
+    ASSERT_TRUE(CabAddFile(h, a, "a", ctMsZip, 0, false));
+    EXPECT_TRUE(g.progress.empty());
+    // The change of compression closes a's folder while the empty file is added.
+    ASSERT_TRUE(CabAddFile(h, empty, "empty", ctNone, 0, false));
+    ASSERT_EQ(g.progress.size(), 1u);
+    EXPECT_EQ(g.progress[0].first, empty);
+    EXPECT_EQ(g.progress[0].second, 100);
+    ASSERT_TRUE(CabFlush(h, false));
+    CabDestroy(h);
+}
+
+TEST_F(IntfTest, AbortAndExceptionInTheProgressRelay) {
+    std::string a = File("a", testutil::RandomBytes(100000, 2));
+    HCabContext h = Create();
+    g.abortProgress = true;
+    EXPECT_FALSE(CabAddFile(h, a, "a", ctMsZip, 0, false));
+    EXPECT_EQ(CabLastError().erfOper, 7);
+    EXPECT_EQ(CabErrorText(7), "User abort");
+    g.abortProgress = false;
+    g.throwProgress = true;
+    EXPECT_FALSE(CabAddFile(h, a, "a", ctMsZip, 0, false));
+    EXPECT_EQ(CabLastError().erfOper, 7);
+    EXPECT_TRUE(CabDestroy(h));
+    EXPECT_TRUE(TempFiles(temp.path()).empty());
+}
+
+TEST_F(IntfTest, NextCabinetRelayNamesTheSet) {
+    std::string a = File("a", testutil::RandomBytes(120000, 3));
+    HCabContext h = Create("part1.cab", 30000);
+    ASSERT_TRUE(CabAddFile(h, a, "a", ctMsZip, 0, false));
+    ASSERT_TRUE(CabFlush(h, false));
+    CabDestroy(h);
+    ASSERT_GE(g.cabNos.size(), 3u);
+    for (std::size_t i = 0; i < g.cabNos.size(); ++i) {
+        EXPECT_EQ(g.cabNos[i], static_cast<int>(i) + 2);
+        // The relay's disk number went into the interface and comes back next time.
+        EXPECT_EQ(g.diskNos[i], i == 0 ? 1 : static_cast<int>(i + 1) * 100);
+    }
+    std::string error;
+    auto files = cabtest::ExtractSetWithMspack(work / "part1.cab", error);
+    EXPECT_EQ(error, "");
+    EXPECT_EQ(files["a"], testutil::ReadFile(a));
+    CabImage second = CabImage::Load(work / "part2.cab");
+    EXPECT_TRUE(second.ok()) << second.ProblemText();
+    EXPECT_EQ(second.prevCab, "part1.cab");
+    EXPECT_EQ(second.nextDisk, "Disk 3");
+}
+
+TEST_F(IntfTest, NextCabinetRelayAbortsOrGivesAnUnusableName) {
+    std::string a = File("a", testutil::RandomBytes(120000, 4));
+    HCabContext h = Create("part1.cab", 30000);
+    g.abortNext = true;
+    EXPECT_FALSE(CabAddFile(h, a, "a", ctMsZip, 0, false));
+    EXPECT_EQ(CabLastError().erfOper, 7);
+    CabDestroy(h);
+    EXPECT_FALSE(fs::exists(work / "part1.cab"));
+
+    g = Relays{};
+    g.longName = std::string(300, 'n') + ".cab";
+    h = Create("other1.cab", 30000);
+    EXPECT_FALSE(CabAddFile(h, a, "a", ctMsZip, 0, false));
+    EXPECT_EQ(CabLastError().erfOper, 6);
+    CabDestroy(h);
+    EXPECT_TRUE(TempFiles(temp.path()).empty());
+}
+
+TEST_F(IntfTest, SourcesThatCannotBeStored) {
+    HCabContext h = Create();
+    EXPECT_FALSE(CabAddFile(h, work / "missing", "missing", ctMsZip, 0, false));
+    EXPECT_EQ(CabLastError().erfOper, 1);
+    EXPECT_EQ(CabLastError().erfType, ENOENT);
+    EXPECT_EQ(CabErrorText(1), "Failure opening file to be stored in cabinet");
+    EXPECT_FALSE(CabAddFile(h, work.path(), "folder", ctMsZip, 0, false));
+    EXPECT_EQ(CabLastError().erfOper, 1);
+    // Files of 4 GiB and more (and any above the format's folder size) are
+    // refused, never stored cut short.
+    for (std::uintmax_t size : {0x80000000ull, 0x100000010ull, 0x140000000ull}) {
+        std::string huge = work / "huge";
+        testutil::WriteFile(huge, "");
+        fs::resize_file(huge, size);
+        EXPECT_FALSE(CabAddFile(h, huge, "huge", ctMsZip, 0, false)) << size;
+        EXPECT_EQ(CabLastError().erfOper, 1) << size;
+        fs::remove(huge);
+    }
+    std::string ok = File("ok", "fine");
+    ASSERT_TRUE(CabAddFile(h, ok, "ok", ctMsZip, 0, false));
+    ASSERT_TRUE(CabFlush(h, false));
+    CabDestroy(h);
+    CabImage cab = CabImage::Load(work / "out.cab");
+    ASSERT_TRUE(cab.ok()) << cab.ProblemText();
+    EXPECT_EQ(cab.files.size(), 1u);
+}
+
+TEST_F(IntfTest, MissingTemporaryFolder) {
+    ::setenv("TMPDIR", (work / "nowhere").c_str(), 1);
+    EXPECT_EQ(Create(), nullptr);
+    EXPECT_EQ(CabLastError().erfOper, 4);
+    EXPECT_EQ(CabErrorText(4), "Could not create a temporary file");
+}
+
+TEST_F(IntfTest, ErrorTextsAndBadHandles) {
+    EXPECT_EQ(CabErrorText(0), "No error");
+    EXPECT_EQ(CabErrorText(2), "Failure reading file to be stored in cabinet");
+    EXPECT_EQ(CabErrorText(3), "Out of memory during compression");
+    EXPECT_EQ(CabErrorText(8), "Failure compressing data");
+    EXPECT_EQ(CabErrorText(9), "Unknown error!");
+    EXPECT_EQ(CabErrorText(-1), "Unknown error!");
+    EXPECT_FALSE(CabAddFile(nullptr, "x", "x", ctMsZip, 0, false));
+    EXPECT_FALSE(CabFlush(nullptr, false));
+    EXPECT_FALSE(CabDestroy(nullptr));
+}
+
+TEST_F(IntfTest, EmptyBuildWritesNoCabinet) {
+    HCabContext h = Create();
+    EXPECT_TRUE(CabFlush(h, false));
+    EXPECT_TRUE(CabDestroy(h));
+    EXPECT_FALSE(fs::exists(work / "out.cab"));
+    EXPECT_TRUE(TempFiles(temp.path()).empty());
+}
+
+} // namespace
