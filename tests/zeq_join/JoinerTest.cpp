@@ -239,13 +239,6 @@ TEST_F(JoinerTest, WithoutCrcTheTwoDollarLinesAreAdjacent) {
     EXPECT_EQ(data.substr(data.size() - 11), "\\.*\r\n$\r\n$\r\n");
 }
 
-TEST_F(JoinerTest, EmptySourceGivesAPackOfNoPies) {
-    bytes = MakeSource(0);
-    ASSERT_EQ(Run(), -1) << BoxText();
-    EXPECT_EQ(TargetNames(), (std::vector<std::string>{"movie_.exe"}));
-    ExpectPack(ReadFile(target + "/movie_.exe"), "");
-}
-
 // ---- line 2 is the true offset, whatever its digit count ------------------------------------
 
 // Sizes of glue32.exe given relative to the offset they lead to: the offset of
@@ -440,18 +433,6 @@ TEST_F(JoinerTest, MissingSettingsFileStopsAndLeavesPieKInPlace) {
               "Cannot read the joiner settings\r" + prog + "glue.txt\rNo such file or directory");
     EXPECT_EQ(TargetNames(), (std::vector<std::string>{"movie.001", "movie.002", "movie.003"}));
     EXPECT_EQ(ProgramNames(), (std::vector<std::string>{"glue32.exe"}));
-}
-
-TEST_F(JoinerTest, JoinerProgramGoneAtTheLastMomentStops) {
-    // k = 0 reserves room for the joiner during the split, so glue32.exe was
-    // there then; it goes just before the pack is made.
-    bridge.onJoinNotice = [&] { fs::remove(prog + "glue32.exe"); };
-    EXPECT_EQ(Run(), 1);
-    ASSERT_EQ(bridge.boxes.size(), 1u);
-    EXPECT_EQ(bridge.boxes[0].text,
-              "Cannot find the joiner program\r" + prog + "glue32.exe\rNo such file or directory");
-    EXPECT_EQ(TargetNames(), (std::vector<std::string>{"movie.001", "movie.002", "movie.003"}));
-    EXPECT_EQ(ProgramNames(), (std::vector<std::string>{"glue.txt"}));
 }
 
 TEST_F(JoinerTest, EmptyJoinerNameStops) {
