@@ -221,18 +221,20 @@ bool CopyFile(const std::string& from, const std::string& to, bool failIfExists)
     if (!in.Open(from, OpenMode::Read)) return false;
     File out;
     if (!out.Open(to, failIfExists ? OpenMode::CreateNew : OpenMode::CreateAlways)) return false;
+    // Any failure from here on removes the half copy and keeps the first error.
+    auto giveUp = [&] {
+        int err = lastError;
+        out.Close();
+        ::unlink(to.c_str());
+        lastError = err;
+        return false;
+    };
     std::vector<char> buf(1 << 20);
     for (;;) {
         std::int64_t r = ReadFile(in.Handle(), buf.data(), buf.size());
-        if (r < 0) return false;
+        if (r < 0) return giveUp();
         if (r == 0) break;
-        if (WriteFile(out.Handle(), buf.data(), static_cast<std::size_t>(r)) != r) {
-            int err = lastError;
-            out.Close();
-            ::unlink(to.c_str()); // leave no half copy behind
-            lastError = err;
-            return false;
-        }
+        if (WriteFile(out.Handle(), buf.data(), static_cast<std::size_t>(r)) != r) return giveUp();
     }
     if (!out.Close()) {
         int err = lastError;

@@ -110,6 +110,14 @@ TEST(FileTest, CopyWholeFileAndRespectFailIfExists) {
     EXPECT_TRUE(plat::CopyFile(d / "src", d / "dst", false));
 }
 
+TEST(FileTest, CopyThatCannotReadLeavesNoHalfCopy) {
+    TempDir d;
+    // Reading this process's memory at offset 0 fails with an input/output error.
+    EXPECT_FALSE(plat::CopyFile("/proc/self/mem", d / "dst", false));
+    EXPECT_FALSE(plat::PathExists(d / "dst"));
+    EXPECT_FALSE(plat::LastErrorText().empty());
+}
+
 TEST(FolderTest, ListingMarksLinksHiddenAndFolders) {
     TempDir d;
     fs::create_directory(d / "sub");
