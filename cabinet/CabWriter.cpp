@@ -718,45 +718,42 @@ std::uint32_t CabWriter::WriteCabinet(bool linked, bool folderContinues) {
     return dataStart + cabData_;
 }
 
+// Empties the cabinet in progress for the next one.
+void CabWriter::ClearCabinet() {
+    frags_.clear();
+    entries_.clear();
+    entryBytes_ = 0;
+    cabData_ = 0;
+    fragIndex_ = -1;
+    nextKnown_ = false;
+    ++cabSeq_;
+}
+
 void CabWriter::StartNextCabinet() {
     prevCab_ = ccab_.szCab;
     prevDisk_ = ccab_.szDisk;
     hasPrev_ = true;
     ccab_ = next_;
-    nextKnown_ = false;
     ++setIndex_;
-    frags_.clear();
-    entries_.clear();
-    entryBytes_ = 0;
-    cabData_ = 0;
-    fragIndex_ = -1;
-    ++cabSeq_;
-    if (folderOpen_) {
-        pendingRecordBytes_ = 0;
-        for (std::size_t i = firstOpen_; i < files_.size(); ++i)
-            pendingRecordBytes_ += files_[i].RecordSize();
-        EnsureFreshCabinetFits();
-    }
-}
-
-void CabWriter::EnsureFreshCabinetFits() {
+    ClearCabinet();
+    if (!folderOpen_) return;
+    // The open folder continues here: its files with data still to come are
+    // owed records again, and a fresh cabinet must take at least one piece.
+    pendingRecordBytes_ = 0;
+    for (std::size_t i = firstOpen_; i < files_.size(); ++i)
+        pendingRecordBytes_ += files_[i].RecordSize();
     std::int64_t need = FolderRecordBytes() + static_cast<std::int64_t>(pendingRecordBytes_) +
                         DataHeaderBytes() + 1;
     if (Room() < need) throw Fail(FCIERR_CAB_FILE, 0, false);
 }
 
+// The next cabinet begins a new set (after a flush without a link).
 void CabWriter::ResetCabinet() {
     hasPrev_ = false;
     prevCab_.clear();
     prevDisk_.clear();
-    nextKnown_ = false;
     setIndex_ = 0;
-    frags_.clear();
-    entries_.clear();
-    entryBytes_ = 0;
-    cabData_ = 0;
-    fragIndex_ = -1;
-    ++cabSeq_;
+    ClearCabinet();
 }
 
 // ---- callbacks ----------------------------------------------------------------------
@@ -832,21 +829,23 @@ void CabWriter::DeleteQuietly(const char* path) {
     }
 }
 
+// Positions the temporary file, skipping the seek when it is already there.
+void CabWriter::TempSeek(std::uint32_t pos) {
+    if (tempPos_ == pos) return;
+    tempPos_ = -1;
+    Seek(temp_, static_cast<long>(pos), FCIERR_TEMP_FILE);
+    tempPos_ = pos;
+}
+
 void CabWriter::TempWriteAt(std::uint32_t pos, const void* data, std::uint32_t size) {
-    if (tempPos_ != pos) {
-        tempPos_ = -1;
-        Seek(temp_, static_cast<long>(pos), FCIERR_TEMP_FILE);
-    }
+    TempSeek(pos);
     tempPos_ = -1;
     WriteAll(temp_, data, size, FCIERR_TEMP_FILE);
     tempPos_ = static_cast<std::int64_t>(pos) + size;
 }
 
 void CabWriter::TempReadAt(std::uint32_t pos, void* data, std::uint32_t size) {
-    if (tempPos_ != pos) {
-        tempPos_ = -1;
-        Seek(temp_, static_cast<long>(pos), FCIERR_TEMP_FILE);
-    }
+    TempSeek(pos);
     tempPos_ = -1;
     ReadAll(temp_, data, size, FCIERR_TEMP_FILE);
     tempPos_ = static_cast<std::int64_t>(pos) + size;

@@ -132,9 +132,9 @@ class CabWriter {
     std::uint32_t WriteCabinet(bool linked, bool folderContinues);
     void BuildDirectory(HeapVector<std::uint8_t>& out, bool linked, bool folderContinues,
                         std::uint32_t& dataStart) const;
+    void ClearCabinet();
     void StartNextCabinet();
     void ResetCabinet();
-    void EnsureFreshCabinetFits();
 
     // ---- callbacks, each turning a failure into a Failure
     INT_PTR OpenFile(const char* path, int code);
@@ -143,6 +143,7 @@ class CabWriter {
     void Seek(INT_PTR h, long pos, int code);
     void CloseQuietly(INT_PTR h);
     void DeleteQuietly(const char* path);
+    void TempSeek(std::uint32_t pos);
     void TempWriteAt(std::uint32_t pos, const void* data, std::uint32_t size);
     void TempReadAt(std::uint32_t pos, void* data, std::uint32_t size);
     long Status(UINT type, ULONG cb1, ULONG cb2);

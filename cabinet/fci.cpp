@@ -32,20 +32,27 @@ Context* FromHandle(HFCI h) {
     return c && c->magic == ContextMagic ? c : nullptr;
 }
 
-template <class Call> BOOL Run(HFCI h, Call&& call) {
-    Context* c = FromHandle(h);
-    if (!c) return FALSE;
-    cab::Failure failure;
+// Runs call; whatever it throws becomes a Failure (anything unknown gets
+// otherCode) and false.
+template <class Call> bool Capture(Call&& call, cab::Failure& failure, int otherCode) {
     try {
-        call(c->writer);
-        return TRUE;
+        call();
+        return true;
     } catch (const cab::Failure& f) {
         failure = f;
     } catch (const std::bad_alloc&) {
         failure = cab::Failure{FCIERR_ALLOC_FAIL, 0, false};
     } catch (...) {
-        failure = cab::Failure{FCIERR_MCI_FAIL, 0, false};
+        failure = cab::Failure{otherCode, 0, false};
     }
+    return false;
+}
+
+template <class Call> BOOL Run(HFCI h, Call&& call) {
+    Context* c = FromHandle(h);
+    if (!c) return FALSE;
+    cab::Failure failure;
+    if (Capture([&] { call(c->writer); }, failure, FCIERR_MCI_FAIL)) return TRUE;
     Report(c->erf, failure);
     if (!failure.recoverable) c->writer.MarkBroken(failure);
     return FALSE;
@@ -76,16 +83,7 @@ HFCI FCICreate(PERF perf, PFNFCIFILEPLACED pfnfcifp, PFNFCIALLOC pfna, PFNFCIFRE
     }
     auto* c = new (memory) Context(perf, pfna, pfnf, io, *pccab);
     cab::Failure failure;
-    try {
-        c->writer.Open();
-        return c;
-    } catch (const cab::Failure& f) {
-        failure = f;
-    } catch (const std::bad_alloc&) {
-        failure = cab::Failure{FCIERR_ALLOC_FAIL, 0, false};
-    } catch (...) {
-        failure = cab::Failure{FCIERR_TEMP_FILE, 0, false};
-    }
+    if (Capture([c] { c->writer.Open(); }, failure, FCIERR_TEMP_FILE)) return c;
     Report(perf, failure);
     c->writer.Close();
     c->~Context();
