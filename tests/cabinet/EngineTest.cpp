@@ -2,6 +2,7 @@
 // status reports, error codes and the limits of the format.
 #include "CabImage.h"
 #include "FakeIo.h"
+#include "TestData.h"
 #include "TestUtil.h"
 #include "fci.h"
 
@@ -14,15 +15,7 @@ namespace {
 
 using cabtest::CabImage;
 using cabtest::FakeIo;
-
-std::string Text(std::size_t n, unsigned seed) {
-    std::string s;
-    for (unsigned i = seed; s.size() < n; ++i)
-        s += "record " + std::to_string(i * 2654435761u % 100000) + " value " +
-             std::to_string(i % 77) + "\n";
-    s.resize(n);
-    return s;
-}
+using cabtest::Text;
 
 CabImage Cabinet(const FakeIo& io, const std::string& name = "mem/cab1.cab") {
     auto it = io.files.find(name);

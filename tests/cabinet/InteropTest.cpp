@@ -3,6 +3,7 @@
 // (it refuses continued folders), so sets are judged by the other two.
 #include "CabImage.h"
 #include "Readers.h"
+#include "TestData.h"
 #include "TestUtil.h"
 #include "vCabIntf.h"
 
@@ -18,15 +19,7 @@ namespace {
 namespace fs = std::filesystem;
 using cabtest::CabImage;
 using cabtest::Reader;
-
-std::string Text(std::size_t n, unsigned seed) {
-    std::string s;
-    for (unsigned i = seed; s.size() < n; ++i)
-        s += "Line " + std::to_string(i) + ": the quick brown fox " + std::to_string(i * 31 % 997) +
-             "\n";
-    s.resize(n);
-    return s;
-}
+using cabtest::Text;
 
 void NoProgress(const std::string&, int, bool&) {}
 void NameNext(std::string& cab, std::string&, int no, int&, bool&) {
@@ -45,17 +38,7 @@ class InteropTest : public ::testing::Test {
         fs::create_directories(dir / "src");
         testutil::WriteFile(path, data);
         // A fixed local time per file, two seconds apart.
-        std::tm tm{};
-        tm.tm_year = 2021 - 1900;
-        tm.tm_mon = 5;
-        tm.tm_mday = 15;
-        tm.tm_hour = 12;
-        tm.tm_min = 34;
-        tm.tm_sec = 56 + 2 * (made++ % 30);
-        tm.tm_isdst = -1;
-        std::time_t t = std::mktime(&tm);
-        timespec times[2] = {{t, 0}, {t, 0}};
-        ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+        std::time_t t = cabtest::SetLocalMtime(path, 2021, 6, 15, 12, 34, 56 + 2 * (made++ % 30));
         expect[name] = data;
         mtimes[name] = t;
         return path;

@@ -1,6 +1,7 @@
 // The interface layer over real files: wrappers, relays, the shared error
 // record, temporary files, open information and the edge cases of its callbacks.
 #include "CabImage.h"
+#include "TestData.h"
 #include "TestUtil.h"
 #include "vCabIntf.h"
 
@@ -116,16 +117,7 @@ TEST_F(IntfTest, BuildsACabinetAndCleansUp) {
 TEST_F(IntfTest, OpenInformationGivesDosTimeAndAttributes) {
     std::string plain = File("plain", "p");
     std::string hidden = File(".hidden", "h");
-    std::tm tm{};
-    tm.tm_year = 2020 - 1900;
-    tm.tm_mon = 0;
-    tm.tm_mday = 2;
-    tm.tm_hour = 3;
-    tm.tm_min = 4;
-    tm.tm_sec = 7;
-    tm.tm_isdst = -1;
-    timespec times[2] = {{std::mktime(&tm), 0}, {std::mktime(&tm), 0}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, hidden.c_str(), times, 0), 0);
+    cabtest::SetLocalMtime(hidden, 2020, 1, 2, 3, 4, 7);
     ASSERT_EQ(::chmod(hidden.c_str(), 0444), 0);
 
     HCabContext h = Create();

@@ -5,6 +5,7 @@
 #include "CodecFactory.h"
 #include "FakeIo.h"
 #include "Readers.h"
+#include "TestData.h"
 #include "TestUtil.h"
 #include "fci.h"
 
@@ -18,6 +19,7 @@ namespace {
 
 using cabtest::CabImage;
 using cabtest::FakeIo;
+using cabtest::Text;
 
 // Wraps a codec and keeps up to `hold` finished blocks back until more come
 // or the folder ends, the way a look-ahead encoder may.
@@ -74,15 +76,6 @@ struct HoldBlocks {
     }
     ~HoldBlocks() { cab::SetCodecFactory(nullptr); }
 };
-
-std::string Text(std::size_t n, unsigned seed) {
-    std::string s;
-    for (unsigned i = seed; s.size() < n; ++i)
-        s += "entry " + std::to_string(i * 40503u % 9973) + " of the set, " +
-             std::to_string(i % 13) + "\n";
-    s.resize(n);
-    return s;
-}
 
 bool Continues(std::uint16_t folder) {
     return folder == 0xFFFE || folder == 0xFFFF;
