@@ -233,7 +233,6 @@ TCabEncode::TCabEncode(const std::vector<std::string>& args, TShellState& state)
     Timer = new QTimer(this);
     Timer->setInterval(800);
     connect(Timer, &QTimer::timeout, this, &TCabEncode::TimerTimer);
-    Timer->start();
 
     // The window's own values for the component; the settings overwrite them.
     Cab.SetFolderSize(831415);
@@ -252,6 +251,9 @@ TCabEncode::TCabEncode(const std::vector<std::string>& args, TShellState& state)
     }
 
     FormCreate(args);
+    // Not earlier: the boxes of the start-up run a modal loop, in which a
+    // tick would start the worker before the checks are through.
+    Timer->start();
 }
 
 TCabEncode::~TCabEncode() {
