@@ -217,6 +217,18 @@ TEST_F(IntfTest, ProgressOfAHundredMillionByteFile) {
     CabDestroy(h);
 }
 
+TEST_F(IntfTest, BlocksMakingUpTheWholeFileGiveAHundred) {
+    std::string a = File("a", testutil::RandomBytes(3 * 32768, 9));
+    HCabContext h = Create();
+    ASSERT_TRUE(CabAddFile(h, a, "a", ctMsZip, 0, false));
+    ASSERT_EQ(g.progress.size(), 3u);
+    EXPECT_EQ(g.progress[0].second, 33);
+    EXPECT_EQ(g.progress[1].second, 66);
+    EXPECT_EQ(g.progress[2].second, 100);
+    ASSERT_TRUE(CabFlush(h, false));
+    CabDestroy(h);
+}
+
 TEST_F(IntfTest, BlockReportedForAnEmptyFileGivesAHundred) {
     std::string a = File("a", std::string(1000, 'a'));
     std::string empty = File("empty", "");
@@ -254,6 +266,12 @@ TEST_F(IntfTest, NextCabinetRelayNamesTheSet) {
     ASSERT_TRUE(CabFlush(h, false));
     CabDestroy(h);
     ASSERT_GE(g.cabNos.size(), 3u);
+    // Cabinets and folders were written inside the add, yet only its four
+    // blocks reached the progress relay (the folder crossed into another
+    // cabinet, so it was closed as soon as the file was in).
+    ASSERT_EQ(g.progress.size(), 4u);
+    EXPECT_EQ(g.progress[2].second, 3 * 32768 * 100 / 120000);
+    EXPECT_EQ(g.progress[3].second, 100);
     for (std::size_t i = 0; i < g.cabNos.size(); ++i) {
         EXPECT_EQ(g.cabNos[i], static_cast<int>(i) + 2);
         // The relay's disk number went into the interface and comes back next time.
