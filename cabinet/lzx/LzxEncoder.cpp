@@ -560,9 +560,12 @@ void Encoder::WriteBlock(std::size_t first, std::size_t last) {
     if (last - first > 1) {
         for (std::size_t f = first; f < last; ++f) {
             const Stats& fs = pending_[f].stats;
+            // The first frame also carries the block header and the trees
+            // (a few hundred bytes; 3 KiB is more than they can take).
+            const std::uint64_t header = f == first ? 3 * 8192 : 64;
             std::uint64_t bits = CodedBits(ToVector(fs.main, mainSize_), ml) +
                                  CodedBits(ToVector(fs.length, LengthTreeSize), ll) + fs.extraBits +
-                                 4096;
+                                 header;
             if (bits > MaxPayloadBits) {
                 for (std::size_t g = first; g < last; ++g)
                     WriteBlock(g, g + 1);
