@@ -206,46 +206,60 @@ const CabImage::File* CabImage::Find(const std::string& name) const {
     return nullptr;
 }
 
+std::string InflateMsZip(const std::vector<std::string>& payloads,
+                         const std::vector<std::uint16_t>& sizes,
+                         std::vector<std::string>& problems) {
+    std::string data, window;
+    for (std::size_t b = 0; b < payloads.size(); ++b) {
+        const std::string& payload = payloads[b];
+        if (payload.compare(0, 2, "CK") != 0) {
+            problems.push_back("MSZIP block without CK");
+            break;
+        }
+        z_stream z{};
+        inflateInit2(&z, -15);
+        if (!window.empty())
+            inflateSetDictionary(&z, reinterpret_cast<const Bytef*>(window.data()),
+                                 static_cast<uInt>(window.size()));
+        std::string block(32768 + 1, '\0');
+        z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(payload.data())) + 2;
+        z.avail_in = static_cast<uInt>(payload.size() - 2);
+        z.next_out = reinterpret_cast<Bytef*>(block.data());
+        z.avail_out = static_cast<uInt>(block.size());
+        int rc = inflate(&z, Z_FINISH);
+        std::size_t produced = block.size() - z.avail_out;
+        if (rc != Z_STREAM_END) problems.push_back("MSZIP block without a final block");
+        if (z.avail_in != 0) problems.push_back("bytes after the MSZIP stream");
+        if (produced != sizes[b]) problems.push_back("MSZIP block of the wrong size");
+        inflateEnd(&z);
+        block.resize(produced);
+        window = block;
+        data += block;
+    }
+    return data;
+}
+
 std::map<std::string, std::string> CabImage::Extract() {
     std::map<std::string, std::string> out;
     std::vector<std::string> streams;
     for (const Folder& f : folders) {
-        std::string data, window;
-        for (std::size_t b = 0; b < f.blocks.size(); ++b) {
-            const Block& blk = f.blocks[b];
-            if ((f.type & 0xF) == 0) {
-                data += blk.payload;
-                continue;
-            }
-            if ((f.type & 0xF) != 1) {
-                problems.push_back("cannot decode this compression type");
-                break;
-            }
-            if (blk.payload.compare(0, 2, "CK") != 0) {
-                problems.push_back("MSZIP block without CK");
-                break;
-            }
-            z_stream z{};
-            inflateInit2(&z, -15);
-            if (!window.empty())
-                inflateSetDictionary(&z, reinterpret_cast<const Bytef*>(window.data()),
-                                     static_cast<uInt>(window.size()));
-            std::string outBlock(32768 + 1, '\0');
-            z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(blk.payload.data())) + 2;
-            z.avail_in = static_cast<uInt>(blk.payload.size() - 2);
-            z.next_out = reinterpret_cast<Bytef*>(outBlock.data());
-            z.avail_out = static_cast<uInt>(outBlock.size());
-            int rc = inflate(&z, Z_FINISH);
-            std::size_t produced = outBlock.size() - z.avail_out;
-            if (rc != Z_STREAM_END) problems.push_back("MSZIP block without a final block");
-            if (z.avail_in != 0) problems.push_back("bytes after the MSZIP stream");
-            if (produced != blk.cbUncomp) problems.push_back("MSZIP block of the wrong size");
-            inflateEnd(&z);
-            outBlock.resize(produced);
-            window = outBlock;
-            data += outBlock;
+        std::vector<std::string> payloads;
+        std::vector<std::uint16_t> sizes;
+        for (const Block& blk : f.blocks) {
+            payloads.push_back(blk.payload);
+            sizes.push_back(blk.cbUncomp);
         }
-        streams.push_back(data);
+        if ((f.type & 0xF) == 0) {
+            std::string data;
+            for (const std::string& p : payloads)
+                data += p;
+            streams.push_back(data);
+        } else if ((f.type & 0xF) == 1) {
+            streams.push_back(InflateMsZip(payloads, sizes, problems));
+        } else {
+            problems.push_back("cannot decode this compression type");
+            streams.emplace_back();
+        }
     }
     for (const File& f : files) {
         if (f.folder >= streams.size()) {

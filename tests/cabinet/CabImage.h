@@ -48,6 +48,13 @@ struct CabImage {
     std::map<std::string, std::string> Extract();
 };
 
+// Inflates a folder's MSZIP block payloads as the readers do: each a complete
+// raw deflate stream after "CK", the previous block's output as its window.
+// Anything a reader would refuse is added to problems.
+std::string InflateMsZip(const std::vector<std::string>& payloads,
+                         const std::vector<std::uint16_t>& sizes,
+                         std::vector<std::string>& problems);
+
 // Extracts a whole set, starting from its first cabinet, with libmspack; the
 // error text is set when anything fails.
 std::map<std::string, std::string> ExtractSetWithMspack(const std::string& firstCab,

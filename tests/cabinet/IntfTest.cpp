@@ -351,12 +351,4 @@ TEST_F(IntfTest, ErrorTextsAndBadHandles) {
     EXPECT_FALSE(CabDestroy(nullptr));
 }
 
-TEST_F(IntfTest, EmptyBuildWritesNoCabinet) {
-    HCabContext h = Create();
-    EXPECT_TRUE(CabFlush(h, false));
-    EXPECT_TRUE(CabDestroy(h));
-    EXPECT_FALSE(fs::exists(work / "out.cab"));
-    EXPECT_TRUE(TempFiles(temp.path()).empty());
-}
-
 } // namespace
