@@ -5,8 +5,13 @@
 #include "TestUtil.h"
 #include "vShared.h"
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <cstdint>
 #include <deque>
+#include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -86,5 +91,88 @@ inline CabHeader ReadCabHeader(const std::string& path) {
 inline testutil::RunResult CabExtract(const std::string& cab, const std::string& folder) {
     return testutil::Run({"cabextract", "-q", "-d", folder, cab});
 }
+
+// A test's folders: sources in src, cabinets in out (which may be a small
+// file system of its own), both under a fresh temporary folder.
+class CabFolders : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::filesystem::create_directories(src);
+        std::filesystem::create_directories(out);
+    }
+    void TearDown() override {
+        if (mounted) testutil::Run({"umount", out});
+    }
+
+    // Source files of random bytes, which do not compress: name -> bytes.
+    void Sources(int count, std::size_t size) {
+        for (int i = 0; i < count; ++i) {
+            const std::string name = "part" + std::to_string(i) + ".bin";
+            files[name] = testutil::RandomBytes(size, static_cast<std::uint32_t>(100 + i));
+            testutil::WriteFile(src + "/" + name, files[name]);
+        }
+    }
+    // Makes out a file system of the given size ("96k"); false when mounting
+    // is refused here.
+    bool SmallDisk(const std::string& size) {
+        mounted =
+            testutil::Run({"mount", "-t", "tmpfs", "-o", "size=" + size, "tmpfs", out}).exitCode ==
+            0;
+        return mounted;
+    }
+    // The names in out, sorted.
+    std::vector<std::string> Cabinets() const {
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(out))
+            names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    // Extracts the cabinet (and the rest of its set) and compares every file.
+    void ExpectHolds(const std::string& cab, const std::map<std::string, std::string>& expected) {
+        const std::string x = dir / ("x" + std::to_string(++extractions));
+        std::filesystem::create_directories(x);
+        testutil::RunResult r = CabExtract(cab, x);
+        EXPECT_EQ(r.exitCode, 0) << r.output;
+        const auto found = std::distance(std::filesystem::directory_iterator(x),
+                                         std::filesystem::directory_iterator());
+        EXPECT_EQ(static_cast<std::size_t>(found), expected.size()) << cab;
+        for (const auto& [name, bytes] : expected)
+            EXPECT_TRUE(testutil::ReadFile(x + "/" + name) == bytes) << name;
+    }
+
+    // out holds backup1.cab, backup2.cab and backup3.cab, one set of no more
+    // than diskSize bytes a cabinet, on the disks "", "Diskette 2" and
+    // "Diskette 3", holding the files.
+    void ExpectSpannedSetOfThree(std::uintmax_t diskSize) {
+        ASSERT_EQ(Cabinets(),
+                  (std::vector<std::string>{"backup1.cab", "backup2.cab", "backup3.cab"}));
+        CabHeader h[3];
+        for (int i = 0; i < 3; ++i) {
+            const std::string cab = out + "/backup" + std::to_string(i + 1) + ".cab";
+            h[i] = ReadCabHeader(cab);
+            ASSERT_TRUE(h[i].valid) << cab;
+            EXPECT_EQ(h[i].iCabinet, i) << cab;
+            EXPECT_EQ(h[i].setId, h[0].setId) << cab;
+            EXPECT_LE(std::filesystem::file_size(cab), diskSize) << cab;
+        }
+        EXPECT_EQ(h[0].nextCabinet, "backup2.cab");
+        EXPECT_EQ(h[0].nextDisk, "Diskette 2");
+        EXPECT_EQ(h[1].prevCabinet, "backup1.cab");
+        EXPECT_EQ(h[1].prevDisk, "");
+        EXPECT_EQ(h[1].nextCabinet, "backup3.cab");
+        EXPECT_EQ(h[1].nextDisk, "Diskette 3");
+        EXPECT_EQ(h[2].prevCabinet, "backup2.cab");
+        EXPECT_EQ(h[2].prevDisk, "Diskette 2");
+        EXPECT_EQ(h[2].nextCabinet, "");
+        ExpectHolds(out + "/backup1.cab", files);
+    }
+
+    testutil::TempDir dir{"orvane"};
+    std::string src = dir / "src", out = dir / "out";
+    std::map<std::string, std::string> files;
+    bool mounted = false;
+    int extractions = 0;
+};
 
 } // namespace shelltest

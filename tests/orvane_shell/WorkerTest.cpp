@@ -13,31 +13,17 @@
 #include <unistd.h>
 
 namespace fs = std::filesystem;
-using shelltest::CabExtract;
 using shelltest::CrLf;
-using shelltest::ReadCabHeader;
 using testutil::ReadFile;
-using testutil::TempDir;
 using testutil::WriteFile;
 
 namespace {
 
-class Worker : public ::testing::Test {
+class Worker : public shelltest::CabFolders {
   protected:
     void SetUp() override {
-        src = dir / "src";
-        out = dir / "out";
-        fs::create_directories(src);
-        fs::create_directories(out);
+        CabFolders::SetUp();
         events.Bind(cab);
-    }
-    // Source files of random bytes, which do not compress.
-    void Sources(int count, std::size_t size) {
-        for (int i = 0; i < count; ++i)
-            files["f" + std::to_string(i) + ".bin"] =
-                testutil::RandomBytes(size, static_cast<std::uint32_t>(i + 1));
-        for (const auto& [name, bytes] : files)
-            WriteFile(src + "/" + name, bytes);
     }
     void List(const std::vector<std::string>& lines) {
         WriteFile(dir / "list.txt", CrLf(lines));
@@ -51,44 +37,17 @@ class Worker : public ::testing::Test {
         state.Spanning = true;
         cab.SetDiskSize(diskSize);
     }
-    // Extracts the cabinet (and the rest of its set) and compares every file.
-    void ExpectHolds(const std::string& cabPath,
-                     const std::map<std::string, std::string>& expected) {
-        const std::string x = dir / ("x" + std::to_string(++extractions));
-        fs::create_directories(x);
-        testutil::RunResult r = CabExtract(cabPath, x);
-        EXPECT_EQ(r.exitCode, 0) << r.output;
-        std::size_t found = 0;
-        for (const auto& e : fs::directory_iterator(x)) {
-            (void)e;
-            ++found;
-        }
-        EXPECT_EQ(found, expected.size());
-        for (const auto& [name, bytes] : expected)
-            EXPECT_TRUE(ReadFile(x + "/" + name) == bytes) << name;
-    }
-    std::vector<std::string> Cabinets() {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(out))
-            names.push_back(e.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
     void ExpectEndedInOrder() {
         EXPECT_TRUE(state.Finished.load());
         EXPECT_FALSE(state.List.IsOpen());
         EXPECT_FALSE(state.LogFile.IsOpen());
     }
 
-    TempDir dir{"orvworker"};
-    std::string src, out;
-    std::map<std::string, std::string> files;
     TShellState state;
     shelltest::ScriptedBoxes boxes;
     TCabEvents events{state, boxes.Fn()};
     tvFwCAB cab;
     EncodeCab worker{cab, state, events};
-    int extractions = 0;
 };
 
 TEST_F(Worker, OneCabinetInLogMode) {
@@ -112,28 +71,7 @@ TEST_F(Worker, SpannedSetOfThreeWithNumberedNamesAndDisks) {
     List({out + "/backup.cab", "$", src + "/*.bin", "$"});
     worker.Execute();
     ExpectEndedInOrder();
-    ASSERT_EQ(Cabinets(), (std::vector<std::string>{"backup1.cab", "backup2.cab", "backup3.cab"}));
-    shelltest::CabHeader h1 = ReadCabHeader(out + "/backup1.cab");
-    shelltest::CabHeader h2 = ReadCabHeader(out + "/backup2.cab");
-    shelltest::CabHeader h3 = ReadCabHeader(out + "/backup3.cab");
-    ASSERT_TRUE(h1.valid && h2.valid && h3.valid);
-    EXPECT_EQ(h1.iCabinet, 0);
-    EXPECT_EQ(h2.iCabinet, 1);
-    EXPECT_EQ(h3.iCabinet, 2);
-    EXPECT_EQ(h1.setId, h2.setId);
-    EXPECT_EQ(h2.setId, h3.setId);
-    EXPECT_EQ(h1.nextCabinet, "backup2.cab");
-    EXPECT_EQ(h1.nextDisk, "Diskette 2");
-    EXPECT_EQ(h2.prevCabinet, "backup1.cab");
-    EXPECT_EQ(h2.prevDisk, "");
-    EXPECT_EQ(h2.nextCabinet, "backup3.cab");
-    EXPECT_EQ(h2.nextDisk, "Diskette 3");
-    EXPECT_EQ(h3.prevCabinet, "backup2.cab");
-    EXPECT_EQ(h3.prevDisk, "Diskette 2");
-    EXPECT_EQ(h3.nextCabinet, "");
-    for (const std::string& c : Cabinets())
-        EXPECT_LE(fs::file_size(out + "/" + c), 40000u) << c;
-    ExpectHolds(out + "/backup1.cab", files);
+    ExpectSpannedSetOfThree(40000);
     EXPECT_EQ(ReadFile(dir / "build.log"), "");
 }
 
@@ -165,8 +103,8 @@ TEST_F(Worker, SourceFileThatCannotBeOpenedIsLoggedAndLeftOut) {
     Sources(3, 5000);
     LogMode();
     List({out + "/pack", "$", src + "/*.bin", "$"});
-    fs::permissions(src + "/f1.bin", fs::perms::none);
-    files.erase("f1.bin");
+    fs::permissions(src + "/part1.bin", fs::perms::none);
+    files.erase("part1.bin");
     // The super-user opens any file: this thread checks file access as an
     // ordinary user while the worker runs.
     const bool root = ::geteuid() == 0;
