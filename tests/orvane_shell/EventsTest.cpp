@@ -82,10 +82,13 @@ TEST_F(Events, StatusStoresProgressAndAnswersTheCancelFlag) {
 TEST_F(Events, APausedBuildWaitsAtTheNextBlockUntilResumed) {
     state.Gate.Close();
     bool abort = true;
-    std::thread worker([&] { events.CabMinorStatus(cab, "/src/big.bin", 30, abort); });
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        events.CabMinorStatus(cab, "/src/big.bin", 30, abort);
+        done = true;
+    });
     // The worker reaches the gate and waits there.
-    while (state.Gate.Waiting() == 0)
-        std::this_thread::yield();
+    EXPECT_TRUE(shelltest::HeldAtGate(state.Gate, [&] { return done.load(); }));
     // Progress up to the pause is there for the window.
     EXPECT_EQ(state.MinorPercent.load(), 30);
     state.Gate.Open();
@@ -97,9 +100,12 @@ TEST_F(Events, APausedBuildWaitsAtTheNextBlockUntilResumed) {
 TEST_F(Events, CancelWhilePausedIsAnsweredOnceReleased) {
     state.Gate.Close();
     bool abort = false;
-    std::thread worker([&] { events.CabMajorStatus(cab, "/out/pack.cab", 5, abort); });
-    while (state.Gate.Waiting() == 0)
-        std::this_thread::yield();
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        events.CabMajorStatus(cab, "/out/pack.cab", 5, abort);
+        done = true;
+    });
+    EXPECT_TRUE(shelltest::HeldAtGate(state.Gate, [&] { return done.load(); }));
     state.Cancel = true;
     state.Gate.Release();
     worker.join();

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace shelltest {
@@ -49,6 +50,16 @@ struct ScriptedBoxes {
         };
     }
 };
+
+// Waits until a thread is held at the gate; false when finished() tells
+// first that the thread went on without stopping there.
+template <class Finished> bool HeldAtGate(const TPauseGate& gate, Finished finished) {
+    while (gate.Waiting() == 0) {
+        if (finished()) return false;
+        std::this_thread::yield();
+    }
+    return true;
+}
 
 // The set fields of a cabinet's header.
 struct CabHeader {

@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <map>
 #include <sys/fsuid.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -203,13 +205,42 @@ TEST_F(Worker, OnItsOwnThreadAPausedWorkerWaitsForResume) {
     List({out + "/pack", src + "/*", "$", "$"});
     state.Gate.Close();
     worker.Start();
-    while (state.Gate.Waiting() == 0)
-        std::this_thread::yield();
+    EXPECT_TRUE(shelltest::HeldAtGate(state.Gate, [&] { return state.Finished.load(); }));
     EXPECT_FALSE(state.Finished.load());
     state.Gate.Open();
     worker.WaitFor();
     ExpectEndedInOrder();
     ExpectHolds(out + "/pack.cab", files);
 }
+
+// The nice value of the worker's thread while it builds, with the given
+// platform priority from the settings.
+class WorkerPriority : public Worker, public ::testing::WithParamInterface<int> {};
+
+TEST_P(WorkerPriority, TakenOnTheWorkersOwnThread) {
+    Sources(1, 1000);
+    List({out + "/pack", src + "/*", "$", "$"});
+    state.WorkerPriority = GetParam();
+    int nice = -100;
+    cab.OnMajorStatus = [&](tvFwCAB& s, const std::string& name, int percent, bool& abort) {
+        nice = ::getpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid)));
+        events.CabMajorStatus(s, name, percent, abort);
+    };
+    const int before = ::getpriority(PRIO_PROCESS, 0);
+    worker.Start();
+    worker.WaitFor();
+    ExpectEndedInOrder();
+    if (GetParam() == 0)
+        EXPECT_EQ(nice, 0);
+    else
+        EXPECT_GT(nice, 0);
+    if (GetParam() == InitialWorkerPriority) {
+        EXPECT_EQ(nice, 19); // idle: the lowest there is
+    }
+    // The window's thread keeps its own.
+    EXPECT_EQ(::getpriority(PRIO_PROCESS, 0), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Levels, WorkerPriority, ::testing::Values(-3, -1, 0));
 
 } // namespace
