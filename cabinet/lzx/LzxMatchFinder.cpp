@@ -1,6 +1,7 @@
 #include "LzxMatchFinder.h"
 
 #include <algorithm>
+#include <bit>
 
 namespace lzx {
 
@@ -22,7 +23,8 @@ inline std::uint32_t Hash4(const std::uint8_t* p, int bits) {
 
 MatchFinder::MatchFinder(std::uint32_t window, std::uint32_t nice, std::uint32_t depth)
     : window_(window), mask_(window - 1), nice_(nice), depth_(depth),
-      head3_(std::size_t{1} << Hash3Bits, 0), head4_(std::size_t{1} << Hash4Bits, 0),
+      hash4Bits_(std::clamp(static_cast<int>(std::bit_width(window)) - 2, 16, 20)),
+      head3_(std::size_t{1} << Hash3Bits, 0), head4_(std::size_t{1} << hash4Bits_, 0),
       tree_(std::size_t{2} * window, 0) {}
 
 void MatchFinder::Reset() {
@@ -34,9 +36,9 @@ void MatchFinder::Prefetch(const std::uint8_t* next, std::uint32_t nextPos) {
     // Two steps ahead: the hash buckets. One step ahead: the first tree node,
     // whose bucket was asked for on the previous call.
     const std::uint8_t* later = next + 1;
-    __builtin_prefetch(&head4_[Hash4(later, Hash4Bits)]);
+    __builtin_prefetch(&head4_[Hash4(later, hash4Bits_)]);
     __builtin_prefetch(&head3_[Hash3(later, Hash3Bits)]);
-    const std::uint32_t node = head4_[Hash4(next, Hash4Bits)];
+    const std::uint32_t node = head4_[Hash4(next, hash4Bits_)];
     if (node != 0 && node - 1 < nextPos) {
         __builtin_prefetch(&tree_[2 * ((node - 1) & mask_)]);
         __builtin_prefetch(next - (nextPos - (node - 1)));
@@ -74,7 +76,7 @@ std::size_t MatchFinder::Find(const std::uint8_t* cur, std::uint32_t pos, std::u
         }
     }
 
-    const std::uint32_t h4 = Hash4(cur, Hash4Bits);
+    const std::uint32_t h4 = Hash4(cur, hash4Bits_);
     std::uint32_t node = head4_[h4];
     head4_[h4] = pos + 1;
     std::uint32_t* less = &tree_[2 * (pos & mask_)];

@@ -32,11 +32,11 @@ class MatchFinder {
 
   private:
     static constexpr int Hash3Bits = 15;
-    static constexpr int Hash4Bits = 18;
     std::uint32_t window_;
     std::uint32_t mask_;
     std::uint32_t nice_;
     std::uint32_t depth_;
+    int hash4Bits_;                    // about one bucket per two positions of the window
     std::vector<std::uint32_t> head3_; // position + 1 of the newest 3-byte string per hash
     std::vector<std::uint32_t> head4_; // tree root (position + 1) per 4-byte hash
     // Per position: position + 1 of the smaller subtree, then of the larger one.
