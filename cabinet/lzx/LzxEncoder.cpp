@@ -139,7 +139,8 @@ Encoder::Encoder(int windowExponent, Tuning tuning)
 Encoder::~Encoder() = default;
 
 void Encoder::ResetFolder() {
-    finder_.Reset();
+    // The finder's tables are large; clear them only when a folder used them.
+    if (framesIn_ > 0) finder_.Reset();
     e8_ = false;
     started_ = false;
     shortSeen_ = false;
@@ -175,13 +176,13 @@ bool Encoder::PutFrame(const std::uint8_t* data, std::size_t size) {
     AddInput(data, size);
     if (size < FrameSize) shortSeen_ = true;
     // The frame before this one can now be parsed with a look past its end.
-    if (framesIn_ >= 2) ParseNextFrame(false);
+    if (framesIn_ >= 2) ParseNextFrame();
     return true;
 }
 
 void Encoder::EndFolder() {
     while (framesParsed_ < framesIn_)
-        ParseNextFrame(true);
+        ParseNextFrame();
     FlushBlock();
     ResetFolder();
 }
@@ -415,8 +416,7 @@ void Encoder::Optimize(std::uint32_t start, std::uint32_t n, const CostModel& mo
     frame.repsAfter = r;
 }
 
-void Encoder::ParseNextFrame(bool last) {
-    (void)last;
+void Encoder::ParseNextFrame() {
     const std::uint32_t start = framesParsed_ * FrameSize;
     const std::uint32_t n = std::min(FrameSize, inputEnd_ - start);
     FindMatches(start, n);

@@ -87,7 +87,7 @@ class Encoder {
 
     void ResetFolder();
     void AddInput(const std::uint8_t* data, std::size_t size);
-    void ParseNextFrame(bool last);
+    void ParseNextFrame();
     void FindMatches(std::uint32_t start, std::uint32_t n);
     void Optimize(std::uint32_t start, std::uint32_t n, const CostModel& model,
                   const std::array<std::uint32_t, 3>& reps, Frame& frame);
