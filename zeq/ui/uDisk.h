@@ -67,10 +67,11 @@ class TDisk : public QDialog {
     // The sound of each show (by default the system's beep).
     std::function<void()> Beep;
 
-  protected:
-    void showEvent(QShowEvent* event) override;
     // Escape and the window's own close ask the abort question too.
     void reject() override;
+
+  protected:
+    void showEvent(QShowEvent* event) override;
 
   private:
     bool AskAbortBox();

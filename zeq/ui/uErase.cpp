@@ -53,7 +53,6 @@ void TErase::EraseFolder(const std::string& folder, const std::function<bool()>&
 
 void TErase::EraseTarget(const std::function<bool()>& stop) {
     show();
-    raise();
     EraseFolder(job_.TargetPath, stop);
     hide();
 }

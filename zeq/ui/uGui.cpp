@@ -183,6 +183,7 @@ TGui::~TGui() = default;
 bool TGui::FormCreate(const std::string& captionArg, const std::string& folder,
                       IWindowBridge& bridge, std::string& error) {
     setWindowTitle(Local(MainCaption(captionArg, "")));
+    error.clear(); // LoadJob expects an empty error text
     if (!LoadJob(folder, job_, error)) return false;
     setWindowTitle(Local(MainCaption(captionArg, job_.JobTitle)));
     MainFileName->SetFileName(Local(job_.SourcePath));
