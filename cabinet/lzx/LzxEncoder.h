@@ -28,7 +28,10 @@ struct Tuning {
 };
 
 // Translation size written into the stream header when call translation is on.
-inline constexpr std::int32_t TranslationSize = 12000000;
+// Calls are only translated in the first 2^30 bytes of a folder, so with this
+// size every call target there becomes one absolute value wherever the call
+// sits (a smaller size leaves calls to targets beyond it unimproved).
+inline constexpr std::int32_t TranslationSize = 1 << 30;
 
 // Rewrites the relative targets of E8 calls in one frame (in place) as the
 // decoder expects to undo them. framePos is the folder offset of data[0];
