@@ -281,17 +281,42 @@ void Encoder::Optimize(std::uint32_t start, std::uint32_t n, const CostModel& mo
         nodes_[j].cost = Infinite;
     nodes_[0].cost = 0;
     nodes_[0].length = 0;
+    nodes_[0].first = 0;
     nodes_[0].reps = reps;
     const std::uint8_t* base = At(start);
     const std::uint32_t nice = tuning_.niceLength;
 
-    auto relax = [&](std::uint32_t to, std::uint32_t cost, std::uint32_t len, std::uint32_t off) {
+    auto relax = [&](std::uint32_t to, std::uint32_t cost, std::uint32_t len, std::uint32_t off,
+                     std::uint32_t first = 0) {
         Node& t = nodes_[to];
         if (cost < t.cost) {
             t.cost = cost;
             t.length = static_cast<std::uint16_t>(len);
             t.offset = off;
+            t.first = static_cast<std::uint16_t>(first);
         }
+    };
+    auto matchCost = [&](std::uint32_t slot, std::uint32_t len) {
+        const std::uint32_t* mainCost = &model.main[NumChars + 8 * slot];
+        return len < 9 ? mainCost[len - 2] : mainCost[7] + model.length[len - 9];
+    };
+    // After a match that ends at a mismatch, one literal and a second match
+    // with the same offset often follow (data with a changed byte). The pair
+    // is priced as one step, as the shortest-path search would otherwise only
+    // see it when the match happens to be on the best path to its end.
+    auto literalThenRepeat = [&](std::uint32_t i, std::uint32_t len, std::uint32_t d,
+                                 std::uint32_t off, std::uint32_t cost) {
+        const std::uint32_t after = i + len + 1;
+        if (after + 2 > n) return;
+        const std::uint8_t* a = base + after;
+        const std::uint8_t* b = a - d;
+        if (a[0] != b[0] || a[1] != b[1]) return;
+        const std::uint32_t limit = std::min<std::uint32_t>(MaxMatch, n - after);
+        std::uint32_t len2 = 2;
+        while (len2 < limit && a[len2] == b[len2])
+            ++len2;
+        relax(after + len2, cost + model.main[base[i + len]] + matchCost(0, len2), len + 1 + len2,
+              off, len);
     };
 
     std::uint32_t i = 0;
@@ -328,16 +353,9 @@ void Encoder::Optimize(std::uint32_t start, std::uint32_t n, const CostModel& mo
                 std::uint32_t len = 2;
                 while (len < maxLen && q[len] == p[len])
                     ++len;
-                const std::uint32_t* mainCost = &model.main[NumChars + 8 * k];
-                for (std::uint32_t l = 2; l <= len; ++l) {
-                    std::uint32_t cost = c;
-                    if (l < 9) {
-                        cost += mainCost[l - 2];
-                    } else {
-                        cost += mainCost[7] + model.length[l - 9];
-                    }
-                    relax(i + l, cost, l, k);
-                }
+                for (std::uint32_t l = 2; l <= len; ++l)
+                    relax(i + l, c + matchCost(k, l), l, k);
+                if (len < maxLen) literalThenRepeat(i, len, d, k, c + matchCost(k, len));
                 longest = std::max(longest, len);
             }
             std::uint32_t prevLen = 2;
@@ -346,17 +364,12 @@ void Encoder::Optimize(std::uint32_t start, std::uint32_t n, const CostModel& mo
                 if (len <= prevLen) continue;
                 const std::uint32_t formatted = matches_[m].distance + 2;
                 const int slot = SlotOf(formatted);
-                const std::uint32_t* mainCost = &model.main[NumChars + 8 * slot];
                 const std::uint32_t offCost = c + Slots.extra[slot];
-                for (std::uint32_t l = prevLen + 1; l <= len; ++l) {
-                    std::uint32_t cost = offCost;
-                    if (l < 9) {
-                        cost += mainCost[l - 2];
-                    } else {
-                        cost += mainCost[7] + model.length[l - 9];
-                    }
-                    relax(i + l, cost, l, formatted);
-                }
+                for (std::uint32_t l = prevLen + 1; l <= len; ++l)
+                    relax(i + l, offCost + matchCost(slot, l), l, formatted);
+                if (len < maxLen)
+                    literalThenRepeat(i, len, matches_[m].distance, formatted,
+                                      offCost + matchCost(slot, len));
                 prevLen = len;
                 longest = std::max(longest, len);
             }
@@ -369,49 +382,61 @@ void Encoder::Optimize(std::uint32_t start, std::uint32_t n, const CostModel& mo
     }
 
     // Walk back from the end, then replay forwards.
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> path; // (length, offset)
+    struct Step {
+        std::uint32_t length, offset, first;
+    };
+    std::vector<Step> path;
     for (std::uint32_t j = n; j > 0; j -= nodes_[j].length)
-        path.emplace_back(nodes_[j].length, nodes_[j].offset);
+        path.push_back({nodes_[j].length, nodes_[j].offset, nodes_[j].first});
     frame.tokens.clear();
     frame.tokens.reserve(path.size());
     frame.stats = Stats{};
     std::array<std::uint32_t, 3> r = reps;
-    std::uint32_t at = 0;
-    for (auto it = path.rbegin(); it != path.rend(); ++it) {
-        const std::uint32_t len = it->first;
-        const std::uint32_t off = it->second;
-        Token t;
-        if (len == 1) {
-            t = {base[at], NoLength, 0};
+    auto literal = [&](std::uint8_t b) {
+        frame.tokens.push_back({b, NoLength, 0});
+        ++frame.stats.main[b];
+    };
+    auto match = [&](std::uint32_t len, std::uint32_t off) {
+        const std::uint32_t lh = std::min<std::uint32_t>(len - 2, 7);
+        int slot;
+        std::uint32_t extra = 0;
+        if (off < 3) {
+            slot = static_cast<int>(off);
+            if (off == 1) std::swap(r[0], r[1]);
+            if (off == 2) std::swap(r[0], r[2]);
         } else {
-            const std::uint32_t lh = std::min<std::uint32_t>(len - 2, 7);
-            int slot;
-            std::uint32_t extra = 0;
-            if (off < 3) {
-                slot = static_cast<int>(off);
-                if (off == 1) std::swap(r[0], r[1]);
-                if (off == 2) std::swap(r[0], r[2]);
-            } else {
-                slot = SlotOf(off);
-                extra = off - Slots.base[slot];
-                r[2] = r[1];
-                r[1] = r[0];
-                r[0] = off - 2;
-                const int e = Slots.extra[slot];
-                frame.stats.extraBits += e;
-                if (e >= 3) {
-                    ++frame.stats.aligned[extra & 7];
-                    frame.stats.alignableBits += 3;
-                }
+            slot = SlotOf(off);
+            extra = off - Slots.base[slot];
+            r[2] = r[1];
+            r[1] = r[0];
+            r[0] = off - 2;
+            const int e = Slots.extra[slot];
+            frame.stats.extraBits += e;
+            if (e >= 3) {
+                ++frame.stats.aligned[extra & 7];
+                frame.stats.alignableBits += 3;
             }
-            t.mainSym = static_cast<std::uint16_t>(NumChars + 8 * slot + lh);
-            t.lenSym = lh == 7 ? static_cast<std::uint16_t>(len - 9) : NoLength;
-            t.extra = extra;
-            if (lh == 7) ++frame.stats.length[t.lenSym];
         }
+        Token t;
+        t.mainSym = static_cast<std::uint16_t>(NumChars + 8 * slot + lh);
+        t.lenSym = lh == 7 ? static_cast<std::uint16_t>(len - 9) : NoLength;
+        t.extra = extra;
+        if (lh == 7) ++frame.stats.length[t.lenSym];
         ++frame.stats.main[t.mainSym];
         frame.tokens.push_back(t);
-        at += len;
+    };
+    std::uint32_t at = 0;
+    for (auto it = path.rbegin(); it != path.rend(); ++it) {
+        if (it->length == 1) {
+            literal(base[at]);
+        } else if (it->first == 0) {
+            match(it->length, it->offset);
+        } else {
+            match(it->first, it->offset);
+            literal(base[at + it->first]);
+            match(it->length - it->first - 1, 0);
+        }
+        at += it->length;
     }
     frame.repsAfter = r;
 }
