@@ -9,6 +9,8 @@ namespace {
 
 constexpr std::uint32_t Infinite = 0xFFFFFFFFu;
 constexpr std::uint16_t NoLength = 0xFFFF;
+// Node::first for a literal followed by a repeat of the last offset.
+constexpr std::uint32_t LiteralFirst = 0xFFFF;
 // Largest payload a frame may have; cabinet readers refuse more than 38912.
 constexpr std::uint64_t MaxPayloadBits = 38000u * 8u;
 
@@ -342,6 +344,18 @@ void Encoder::Optimize(std::uint32_t start, std::uint32_t n, const CostModel& mo
         const std::uint32_t maxLen = std::min<std::uint32_t>(MaxMatch, n - i);
         relax(i + 1, c + model.main[p[0]], 1, 0);
         std::uint32_t longest = 0;
+        // A literal, then a repeat of the last offset (the byte in between
+        // changed): also priced as one step.
+        if (maxLen >= 3 && nd.reps[0] < pos) {
+            const std::uint8_t* q = p - nd.reps[0];
+            if (q[0] != p[0] && q[1] == p[1] && q[2] == p[2]) {
+                std::uint32_t len2 = 2;
+                while (len2 + 1 < maxLen && q[len2 + 1] == p[len2 + 1])
+                    ++len2;
+                relax(i + 1 + len2, c + model.main[p[0]] + matchCost(0, len2), len2 + 1, 0,
+                      LiteralFirst);
+            }
+        }
         if (maxLen >= 2) {
             for (std::uint32_t k = 0; k < 3; ++k) {
                 const std::uint32_t d = nd.reps[k];
@@ -431,6 +445,9 @@ void Encoder::Optimize(std::uint32_t start, std::uint32_t n, const CostModel& mo
             literal(base[at]);
         } else if (it->first == 0) {
             match(it->length, it->offset);
+        } else if (it->first == LiteralFirst) {
+            literal(base[at]);
+            match(it->length - 1, 0);
         } else {
             match(it->first, it->offset);
             literal(base[at + it->first]);

@@ -144,6 +144,7 @@ class Encoder {
         std::uint32_t offset; // < 3: repeated offset index, else offset + 2
         std::uint16_t length; // 1: literal
         std::uint16_t first;  // non-zero: a match of this length, a literal, a repeat
+                              // (0xFFFF: a literal, then a repeat)
         std::array<std::uint32_t, 3> reps;
     };
     std::vector<Node> nodes_;
