@@ -120,6 +120,18 @@ bool WantCallTranslation(const std::uint8_t* data, std::size_t n) {
     return !(e8 * 128 >= n && e8 >= 16 && calls * 2 < e8);
 }
 
+Tuning DefaultTuning(int windowExponent) {
+    Tuning t;
+    if (windowExponent <= 16) {
+        t.niceLength = 64;
+        t.searchDepth = 24;
+    } else if (windowExponent <= 18) {
+        t.niceLength = 64;
+        t.searchDepth = 16;
+    }
+    return t;
+}
+
 void Encoder::Stats::Add(const Stats& o) {
     for (std::size_t i = 0; i < main.size(); ++i)
         main[i] += o.main[i];

@@ -27,6 +27,10 @@ struct Tuning {
     std::uint32_t maxBlockFrames = 32;
 };
 
+// The settings used for a window: smaller windows keep the match finder's
+// tables in the caches, so they can afford deeper searches at similar speed.
+Tuning DefaultTuning(int windowExponent);
+
 // Translation size written into the stream header when call translation is on.
 // Calls are only translated in the first 2^30 bytes of a folder, so with this
 // size every call target there becomes one absolute value wherever the call
@@ -49,7 +53,8 @@ struct Payload {
 
 class Encoder {
   public:
-    explicit Encoder(int windowExponent, Tuning tuning = {});
+    explicit Encoder(int windowExponent) : Encoder(windowExponent, DefaultTuning(windowExponent)) {}
+    Encoder(int windowExponent, Tuning tuning);
     ~Encoder();
     void BeginFolder();
     // One frame: FrameSize bytes unless it is the folder's last. False when a
