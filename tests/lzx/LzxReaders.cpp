@@ -2,6 +2,8 @@
 
 #include "TestUtil.h"
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 
 #ifdef HAVE_MSPACK
@@ -56,6 +58,27 @@ Extracted Extract7z(const std::string& cabPath) {
     r.ok = run.exitCode == 0 && run.output.find("Everything is Ok") != std::string::npos;
     Collect(dir.path(), r);
     return r;
+}
+
+void ExpectFiles(const Extracted& got, const std::map<std::string, std::string>& want,
+                 const std::string& reader) {
+    if (!got.available) return; // reported once by ReadersArePresent
+    EXPECT_TRUE(got.ok) << reader << ": " << got.error.substr(0, 2000);
+    EXPECT_EQ(got.files.size(), want.size()) << reader;
+    for (const auto& [name, data] : want) {
+        auto it = got.files.find(name);
+        if (it == got.files.end()) {
+            ADD_FAILURE() << reader << " did not extract " << name;
+            continue;
+        }
+        if (it->second != data) {
+            std::size_t at = 0;
+            while (at < data.size() && at < it->second.size() && data[at] == it->second[at])
+                ++at;
+            ADD_FAILURE() << reader << ": " << name << " differs from byte " << at << " (size "
+                          << it->second.size() << ", expected " << data.size() << ")";
+        }
+    }
 }
 
 bool HaveLibmspack() {

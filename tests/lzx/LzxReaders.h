@@ -24,4 +24,9 @@ Extracted ExtractWithLibmspack(const std::string& cabPath);
 Extracted ExtractSetWithLibmspack(const std::vector<std::string>& cabPaths);
 bool HaveLibmspack();
 
+// Fails the running test unless the reader extracted exactly these files
+// (name -> contents); silent when the reader is not installed.
+void ExpectFiles(const Extracted& got, const std::map<std::string, std::string>& want,
+                 const std::string& reader);
+
 } // namespace lzxtest

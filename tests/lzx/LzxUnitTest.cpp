@@ -110,14 +110,6 @@ TEST(LzxHuffman, OneOrNoSymbol) {
     EXPECT_EQ(lens, (std::vector<std::uint8_t>{0, 0, 0}));
 }
 
-TEST(LzxHuffman, CanonicalCodesInLengthThenSymbolOrder) {
-    auto codes = CanonicalCodes({2, 1, 3, 3});
-    EXPECT_EQ(codes, (std::vector<std::uint32_t>{2, 0, 6, 7}));
-    codes = CanonicalCodes({3, 3, 3, 3, 3, 3, 3, 3});
-    for (std::uint32_t s = 0; s < 8; ++s)
-        EXPECT_EQ(codes[s], s);
-}
-
 TEST(LzxBits, WordsAreLittleEndianFilledFromTheTop) {
     BitWriter w;
     w.Put(0, 1);
@@ -127,15 +119,6 @@ TEST(LzxBits, WordsAreLittleEndianFilledFromTheTop) {
     w.Put(0x1FFFF, 17);
     w.Align();
     EXPECT_EQ(w.TakeBytes(), (std::vector<std::uint8_t>{0xFF, 0xFF, 0x00, 0x80}));
-}
-
-TEST(LzxBits, PaddingBeforeRawBytesIsNeverEmpty) {
-    BitWriter w;
-    w.AlignForBytes();
-    EXPECT_EQ(w.TakeBytes().size(), 2u);
-    w.Put(1, 5);
-    w.AlignForBytes();
-    EXPECT_EQ(w.TakeBytes(), (std::vector<std::uint8_t>{0x00, 0x08}));
 }
 
 TEST(LzxSlots, TableMatchesTheFormat) {
