@@ -326,9 +326,7 @@ void Encoder::Optimize(std::uint32_t start, std::uint32_t n, const CostModel& mo
         const std::uint8_t* b = a - d;
         if (a[0] != b[0] || a[1] != b[1]) return;
         const std::uint32_t limit = std::min<std::uint32_t>(MaxMatch, n - after);
-        std::uint32_t len2 = 2;
-        while (len2 < limit && a[len2] == b[len2])
-            ++len2;
+        const std::uint32_t len2 = CommonLength(a, b, 2, limit);
         relax(after + len2, cost + model.main[base[i + len]] + matchCost(0, len2), len + 1 + len2,
               off, len);
     };
@@ -361,9 +359,7 @@ void Encoder::Optimize(std::uint32_t start, std::uint32_t n, const CostModel& mo
         if (maxLen >= 3 && nd.reps[0] < pos) {
             const std::uint8_t* q = p - nd.reps[0];
             if (q[0] != p[0] && q[1] == p[1] && q[2] == p[2]) {
-                std::uint32_t len2 = 2;
-                while (len2 + 1 < maxLen && q[len2 + 1] == p[len2 + 1])
-                    ++len2;
+                const std::uint32_t len2 = CommonLength(p + 1, q + 1, 2, maxLen - 1);
                 relax(i + 1 + len2, c + model.main[p[0]] + matchCost(0, len2), len2 + 1, 0,
                       LiteralFirst);
             }
@@ -376,9 +372,7 @@ void Encoder::Optimize(std::uint32_t start, std::uint32_t n, const CostModel& mo
                 if (k == 2 && d == nd.reps[1]) continue;
                 const std::uint8_t* q = p - d;
                 if (q[0] != p[0] || q[1] != p[1]) continue;
-                std::uint32_t len = 2;
-                while (len < maxLen && q[len] == p[len])
-                    ++len;
+                const std::uint32_t len = CommonLength(p, q, 2, maxLen);
                 for (std::uint32_t l = 2; l <= len; ++l)
                     relax(i + l, c + matchCost(k, l), l, k);
                 if (len < maxLen) literalThenRepeat(i, len, d, k, c + matchCost(k, len));

@@ -64,11 +64,9 @@ std::size_t MatchFinder::Find(const std::uint8_t* cur, std::uint32_t pos, std::u
     if (cand3 != 0 && cand3 - 1 >= oldest) {
         const std::uint8_t* p = cur - (pos - (cand3 - 1));
         if (p[0] == cur[0] && p[1] == cur[1] && p[2] == cur[2] && maxLen >= 3) {
-            std::uint32_t len = 3;
-            const std::uint32_t cap = std::min(maxLen, limit);
-            while (len < cap && p[len] == cur[len])
-                ++len;
-            if (len < 4) {
+            // Longer ones are left to the tree.
+            const bool longer = std::min(maxLen, limit) > 3 && p[3] == cur[3];
+            if (!longer) {
                 out.push_back({3, pos - (cand3 - 1)});
                 ++added;
                 best = 3;
@@ -94,17 +92,14 @@ std::size_t MatchFinder::Find(const std::uint8_t* cur, std::uint32_t pos, std::u
         const std::uint8_t* p = cur - (pos - m);
         std::uint32_t len = std::min(lenLess, lenMore);
         if (p[len] == cur[len]) {
-            ++len;
-            while (len < limit && p[len] == cur[len])
-                ++len;
+            len = CommonLength(p, cur, len + 1, limit);
             if (len > best) {
                 best = len;
                 std::uint32_t full = len;
                 if (len == limit) {
                     // Long enough to stop; see how far it really goes.
                     const std::uint32_t cap = std::min(maxLen, avail);
-                    while (full < cap && p[full] == cur[full])
-                        ++full;
+                    full = CommonLength(p, cur, full, cap);
                 }
                 if (full > maxLen) full = maxLen;
                 if (full >= 3) {

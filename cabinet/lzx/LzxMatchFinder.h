@@ -5,9 +5,27 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace lzx {
+
+// How many bytes from `from` on a and b have in common, at most limit (in
+// total); compares eight bytes at a time where it can.
+inline std::uint32_t CommonLength(const std::uint8_t* a, const std::uint8_t* b, std::uint32_t from,
+                                  std::uint32_t limit) {
+    std::uint32_t len = from;
+    while (len + 8 <= limit) {
+        std::uint64_t x, y;
+        std::memcpy(&x, a + len, 8);
+        std::memcpy(&y, b + len, 8);
+        if (x != y) return len + static_cast<std::uint32_t>(__builtin_ctzll(x ^ y) >> 3);
+        len += 8;
+    }
+    while (len < limit && a[len] == b[len])
+        ++len;
+    return len;
+}
 
 struct Match {
     std::uint32_t length;
