@@ -123,11 +123,11 @@ bool WantCallTranslation(const std::uint8_t* data, std::size_t n) {
 Tuning DefaultTuning(int windowExponent) {
     Tuning t;
     if (windowExponent <= 16) {
-        t.niceLength = 64;
-        t.searchDepth = 24;
+        t.niceLength = 96;
+        t.searchDepth = 32;
     } else if (windowExponent <= 18) {
-        t.niceLength = 64;
-        t.searchDepth = 16;
+        t.niceLength = 96;
+        t.searchDepth = 24;
     }
     return t;
 }

@@ -21,8 +21,8 @@ namespace lzx {
 
 // Options that trade speed for size.
 struct Tuning {
-    std::uint32_t niceLength = 48;  // matches this long are taken at once
-    std::uint32_t searchDepth = 10; // tree nodes visited per position
+    std::uint32_t niceLength = 64;  // matches this long are taken at once
+    std::uint32_t searchDepth = 12; // tree nodes visited per position
     int passes = 1; // parses per frame; later ones use the statistics of the one before
     std::uint32_t maxBlockFrames = 32;
 };
