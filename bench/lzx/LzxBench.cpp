@@ -1,8 +1,11 @@
 // Compresses the benchmark corpus (one folder, 32 KiB blocks) with our LZX at
 // several window sizes and with our MSZIP, and prints a table next to the
-// figures of xz -6 measured by bench/run-lzx.
-//   lzx_bench LIST [--xz BYTES WALL CPU] [--xz2m BYTES WALL CPU] [--exponents 15,18,21]
-// (--xz2m: xz -6 with its dictionary cut to 2 MiB, LZX's largest window.)
+// figures bench/run-lzx measured for the shipped vcab and for xz.
+//   lzx_bench LIST [--xz BYTES WALL CPU] [--xz2m BYTES WALL CPU]
+//             [--vcab METHOD BYTES WALL CPU]... [--exponents 15,18,21]
+// LIST names the corpus files, one a line, in order. --xz2m is xz -6 with its
+// dictionary cut to 2 MiB, LZX's largest window; --vcab (repeatable) is one
+// cabinet written by `vcab -m METHOD` with its defaults.
 #include "Codec.h"
 #ifdef HAVE_MSZIP
 #include "BlockCodecs.h"
@@ -10,8 +13,10 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <fstream>
@@ -24,6 +29,7 @@ namespace {
 
 struct Result {
     std::string name;
+    std::string how; // what the row measures
     std::uint64_t bytes = 0;
     double seconds = 0;
     double cpu = 0;
@@ -71,6 +77,7 @@ class ZlibMsZip final : public cab::Codec {
 Result Measure(const std::string& name, cab::Codec& codec, const std::string& data) {
     Result r;
     r.name = name;
+    r.how = "codec, one folder";
     const auto t0 = std::chrono::steady_clock::now();
     const std::clock_t c0 = std::clock();
     cab::CompressedBlock b;
@@ -92,33 +99,54 @@ Result Measure(const std::string& name, cab::Codec& codec, const std::string& da
     return r;
 }
 
+// Reads BYTES WALL CPU from argv[at..at+2] into r.
+void ReadFigures(char** argv, int at, Result& r) {
+    r.bytes = std::stoull(argv[at]);
+    r.seconds = std::stod(argv[at + 1]);
+    r.cpu = std::stod(argv[at + 2]);
+}
+
+const Result* Find(const std::vector<Result>& results, const std::string& name) {
+    for (const Result& r : results)
+        if (r.name == name) return &r;
+    return nullptr;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::cerr << "usage: lzx_bench LIST [--xz BYTES WALL CPU] [--exponents 15,18,21]\n";
+        std::cerr << "usage: lzx_bench LIST [--xz BYTES WALL CPU] [--xz2m BYTES WALL CPU]\n"
+                     "                 [--vcab METHOD BYTES WALL CPU]... [--exponents 15,18,21]\n";
         return 2;
     }
     std::vector<int> exponents = {15, 18, 21};
-    Result xz{"xz -6", 0, 0, 0};
-    Result xz2m{"xz -6, 2 MiB dictionary", 0, 0, 0};
+    Result xz{"xz -6", "xz -T1, one stream", 0, 0, 0};
+    Result xz2m{"xz -6, 2 MiB dictionary", "xz -T1, one stream", 0, 0, 0};
+    std::vector<Result> shipped;
     for (int i = 2; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--xz") && i + 3 < argc) {
-            xz.bytes = std::stoull(argv[i + 1]);
-            xz.seconds = std::stod(argv[i + 2]);
-            xz.cpu = std::stod(argv[i + 3]);
+            ReadFigures(argv, i + 1, xz);
             i += 3;
         } else if (!std::strcmp(argv[i], "--xz2m") && i + 3 < argc) {
-            xz2m.bytes = std::stoull(argv[i + 1]);
-            xz2m.seconds = std::stod(argv[i + 2]);
-            xz2m.cpu = std::stod(argv[i + 3]);
+            ReadFigures(argv, i + 1, xz2m);
             i += 3;
+        } else if (!std::strcmp(argv[i], "--vcab") && i + 4 < argc) {
+            Result r;
+            r.name = std::string("vcab -m ") + argv[i + 1];
+            r.how = "vcab, whole cabinet";
+            ReadFigures(argv, i + 2, r);
+            shipped.push_back(r);
+            i += 4;
         } else if (!std::strcmp(argv[i], "--exponents") && i + 1 < argc) {
             exponents.clear();
             std::stringstream ss(argv[++i]);
             std::string item;
             while (std::getline(ss, item, ','))
                 exponents.push_back(std::stoi(item));
+        } else {
+            std::cerr << "lzx_bench: unknown or incomplete option " << argv[i] << "\n";
+            return 2;
         }
     }
     std::string data;
@@ -127,6 +155,10 @@ int main(int argc, char** argv) {
     std::size_t files = 0;
     while (std::getline(list, path)) {
         std::ifstream in(path, std::ios::binary);
+        if (!in) {
+            std::cerr << "lzx_bench: cannot read " << path << "\n";
+            return 1;
+        }
         std::stringstream ss;
         ss << in.rdbuf();
         data += ss.str();
@@ -148,19 +180,43 @@ int main(int argc, char** argv) {
         results.push_back(Measure("LZX:" + std::to_string(w), *codec, data));
     }
     const double mszipBytes = static_cast<double>(results[0].bytes);
+    results.insert(results.end(), shipped.begin(), shipped.end());
     if (xz.bytes) results.push_back(xz);
     if (xz2m.bytes) results.push_back(xz2m);
 
-    std::printf(
-        "| method | bytes | %% of input | vs MSZIP | vs xz -6 | wall s | cpu s | MB/s (cpu) |\n");
-    std::printf("|---|---:|---:|---:|---:|---:|---:|---:|\n");
+    std::printf("| method | measured | bytes | %% of input | vs MSZIP | vs xz -6 | wall s | cpu s "
+                "| MB/s (cpu) |\n");
+    std::printf("|---|---|---:|---:|---:|---:|---:|---:|---:|\n");
     for (const Result& r : results) {
         char vsXz[32] = "-";
         if (xz.bytes)
             std::snprintf(vsXz, sizeof vsXz, "%.3f", r.bytes / static_cast<double>(xz.bytes));
-        std::printf("| %s | %llu | %.2f | %.3f | %s | %.1f | %.1f | %.2f |\n", r.name.c_str(),
-                    static_cast<unsigned long long>(r.bytes), 100.0 * r.bytes / data.size(),
-                    r.bytes / mszipBytes, vsXz, r.seconds, r.cpu, data.size() / 1e6 / r.cpu);
+        std::printf("| %s | %s | %llu | %.2f | %.3f | %s | %.1f | %.1f | %.2f |\n", r.name.c_str(),
+                    r.how.c_str(), static_cast<unsigned long long>(r.bytes),
+                    100.0 * r.bytes / data.size(), r.bytes / mszipBytes, vsXz, r.seconds, r.cpu,
+                    data.size() / 1e6 / r.cpu);
     }
+    std::printf("\ncodec: our codecs in-process, the corpus as one folder, data blocks with their\n"
+                "headers; vcab: the shipped tool with its defaults (many folders), the whole\n"
+                "cabinet; vs MSZIP and vs xz -6 divide by the %s and xz -6 rows.\n",
+                results[0].name.c_str());
+
+    // The two ratios the aims are about, like for like.
+    const Result* lzx21 = Find(results, "LZX:21");
+    const Result* vMsZip = Find(results, "vcab -m mszip");
+    const Result* vLzx21 = Find(results, "vcab -m lzx:21");
+    auto ratio = [](const Result* a, const Result* b) {
+        char text[32] = "-";
+        if (a && b && b->bytes)
+            std::snprintf(text, sizeof text, "%.3f",
+                          static_cast<double>(a->bytes) / static_cast<double>(b->bytes));
+        return std::string(text);
+    };
+    const Result* xzRow = xz.bytes ? &xz : nullptr;
+    std::printf("\n%-26s %14s %14s\n", "ratios", "LZX:21/MSZIP", "LZX:21/xz -6");
+    std::printf("%-26s %14s %14s\n", "codec, one folder", ratio(lzx21, &results[0]).c_str(),
+                ratio(lzx21, xzRow).c_str());
+    std::printf("%-26s %14s %14s\n", "vcab, cabinets as shipped", ratio(vLzx21, vMsZip).c_str(),
+                ratio(vLzx21, xzRow).c_str());
     return 0;
 }
