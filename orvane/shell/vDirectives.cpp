@@ -85,15 +85,15 @@ bool ReadNextJob(tvFwCAB& cab, TShellState& state) {
     state.CurrentCab.Set(path);
     cab.SetCabFile(path);
 
-    auto readSpecs = [&](tvFwCAB::TStringList& specs) {
+    auto readMasks = [&](tvFwCAB::TStringList& masks) {
         while (last != "$" && !list.Eof()) {
             last = list.ReadLine();
-            if (last != "$") specs.push_back(last);
+            if (last != "$") masks.push_back(last);
         }
     };
-    readSpecs(cab.RecurseFiles());
+    readMasks(cab.RecurseFiles());
     last.clear();
-    readSpecs(cab.AddFiles());
+    readMasks(cab.AddFiles());
     return true;
 }
 

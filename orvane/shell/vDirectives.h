@@ -18,7 +18,7 @@ inline constexpr const char* LaunchToken = "plumb";
 std::string ReadSettings(const std::string& path, tvFwCAB& cab, TShellState& state);
 
 // Reads the next job block of the list directive into cab: the cabinet path
-// (with the ".cab" rule) and the specifications up to each "$" line, appended
+// (with the ".cab" rule) and the file masks up to each "$" line, appended
 // to the lists, which are never emptied. False, reading nothing, once the
 // build is cancelled or the list is at its end.
 bool ReadNextJob(tvFwCAB& cab, TShellState& state);

@@ -9,7 +9,6 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
-#include <QThread>
 
 // ---- message boxes ---------------------------------------------------------------
 

@@ -133,9 +133,9 @@ TEST_F(Events, NextCabinetNameUsesTheStemOfTheBase) {
     EXPECT_EQ(NextCabinet(12).name, "old.new.cab12.cab");
 }
 
-TEST_F(Events, ExistingFollowOnAnsweredNoIsKeptAndKeepsTheDisk) {
+TEST_F(Events, ExistingFollowOnIsKeptOnNoAndDeletedOnYesBothOnTheSameDisk) {
     WriteFile(dir / "backup2.cab", "mine");
-    boxes.answers = {idNo};
+    boxes.answers = {idNo, idYes};
     Next n = NextCabinet(2);
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].text,
@@ -148,13 +148,7 @@ TEST_F(Events, ExistingFollowOnAnsweredNoIsKeptAndKeepsTheDisk) {
     EXPECT_EQ(n.diskNo, 1);
     EXPECT_EQ(n.disk, "");
     EXPECT_FALSE(n.abort);
-}
-
-TEST_F(Events, ExistingFollowOnAnsweredYesIsDeletedAndKeepsTheDisk) {
-    WriteFile(dir / "backup2.cab", "mine");
-    boxes.answers = {idYes};
-    Next n = NextCabinet(2);
-    EXPECT_EQ(boxes.shown.size(), 1u);
+    n = NextCabinet(2);
     EXPECT_FALSE(testutil::Exists(dir / "backup2.cab"));
     EXPECT_EQ(n.diskNo, 1);
     EXPECT_EQ(n.disk, "");
@@ -236,23 +230,17 @@ TEST_F(EventsOnSmallDisk, AFollowOnThatCannotBeDeletedAborts) {
 
 // ---- errors ------------------------------------------------------------------------
 
-TEST_F(Events, ExistingTargetAnsweredNoEndsTheBuild) {
+TEST_F(Events, ExistingTargetIsKeptOnNoAndDeletedOnYes) {
     WriteFile(cab.CabFile(), "mine");
-    boxes.answers = {idNo};
+    boxes.answers = {idNo, idYes, idYes};
     EXPECT_EQ(Error(ceCabExists, "Cabinet already exists", -1), -1);
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].text, "Cabinet \"" + cab.CabFile() + "\" already exists. Overwrite?");
     EXPECT_EQ(boxes.shown[0].buttons, mbYesNo);
     EXPECT_EQ(ReadFile(cab.CabFile()), "mine");
-}
-
-TEST_F(Events, ExistingTargetAnsweredYesIsDeleted) {
-    WriteFile(cab.CabFile(), "mine");
-    boxes.answers = {idYes};
     EXPECT_EQ(Error(ceCabExists, "Cabinet already exists", -1), 1);
     EXPECT_FALSE(testutil::Exists(cab.CabFile()));
     // A file that cannot be deleted (it is gone already) ends the build.
-    boxes.answers = {idYes};
     EXPECT_EQ(Error(ceCabExists, "Cabinet already exists", -1), -1);
 }
 
@@ -278,13 +266,14 @@ TEST_F(Events, CabFailureAsksRetrySkipOrAbort) {
     EXPECT_EQ(boxes.shown[0].buttons, mbYesNoCancel);
 }
 
-TEST_F(Events, CabFailureInLogModeIsLoggedAndSkipped) {
+TEST_F(Events, ErrorsInLogModeAreLoggedAndSkipOrEndTheBuild) {
     LogTo(log);
     EXPECT_EQ(Error(ceCabFailure, "Failure opening file to be stored in cabinet", -1), 0);
-    EXPECT_EQ(Error(ceCabFailure, "Could not create cabinet file", -1), 0);
+    EXPECT_EQ(Error(ceUserAbort, "User abort", 0), -1);
+    EXPECT_EQ(Error(ceCreateFailure, "Could not create a temporary file", 1), -1);
     EXPECT_TRUE(boxes.shown.empty());
-    EXPECT_EQ(LogText(), CrLf({"Failure opening file to be stored in cabinet",
-                               "Could not create cabinet file"}));
+    EXPECT_EQ(LogText(), CrLf({"Failure opening file to be stored in cabinet", "User abort",
+                               "Could not create a temporary file"}));
 }
 
 TEST_F(Events, OtherErrorsAreFatal) {
@@ -297,14 +286,6 @@ TEST_F(Events, OtherErrorsAreFatal) {
     EXPECT_EQ(boxes.shown[0].icon, miError);
     EXPECT_EQ(boxes.shown[0].buttons, mbOk);
     EXPECT_EQ(boxes.shown[1].text, "Fatal Error:\rCould not create a temporary file");
-}
-
-TEST_F(Events, OtherErrorsInLogModeAreLogged) {
-    LogTo(log);
-    EXPECT_EQ(Error(ceUserAbort, "User abort", 0), -1);
-    EXPECT_EQ(Error(ceCreateFailure, "Could not create a temporary file", 1), -1);
-    EXPECT_TRUE(boxes.shown.empty());
-    EXPECT_EQ(LogText(), CrLf({"User abort", "Could not create a temporary file"}));
 }
 
 TEST_F(Events, LogModeWithoutALogFileShowsTheLinesInstead) {

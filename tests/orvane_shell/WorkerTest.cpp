@@ -9,7 +9,6 @@
 
 #include <filesystem>
 #include <map>
-#include <sys/fsuid.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -52,88 +51,6 @@ class Worker : public shelltest::CabFolders {
     EncodeCab worker{cab, state, events};
 };
 
-TEST_F(Worker, OneCabinetInLogMode) {
-    Sources(3, 20000);
-    LogMode();
-    List({out + "/pack", src + "/*", "$", "$"});
-    worker.Execute();
-    ExpectEndedInOrder();
-    EXPECT_EQ(Cabinets(), (std::vector<std::string>{"pack.cab"}));
-    ExpectHolds(out + "/pack.cab", files);
-    EXPECT_EQ(ReadFile(dir / "build.log"), "");
-    EXPECT_TRUE(boxes.shown.empty());
-    EXPECT_EQ(state.MajorPercent.load(), 100);
-    EXPECT_EQ(state.CurrentCab.Get(), out + "/pack.cab");
-}
-
-TEST_F(Worker, SpannedSetOfThreeWithNumberedNamesAndDisks) {
-    Sources(3, 30000);
-    LogMode();
-    Spanning(40000);
-    List({out + "/backup.cab", "$", src + "/*.bin", "$"});
-    worker.Execute();
-    ExpectEndedInOrder();
-    ExpectSpannedSetOfThree(40000);
-    EXPECT_EQ(ReadFile(dir / "build.log"), "");
-}
-
-TEST_F(Worker, SecondJobAlsoPacksTheFirstJobsSpecifications) {
-    Sources(2, 1000);
-    fs::create_directories(src + "/more");
-    WriteFile(src + "/more/extra.txt", "extra");
-    List({out + "/one", "$", src + "/*.bin", "$", out + "/two", "$", src + "/more/*.txt", "$"});
-    worker.Execute();
-    ExpectEndedInOrder();
-    EXPECT_EQ(Cabinets(), (std::vector<std::string>{"one.cab", "two.cab"}));
-    ExpectHolds(out + "/one.cab", files);
-    files["extra.txt"] = "extra";
-    ExpectHolds(out + "/two.cab", files);
-}
-
-TEST_F(Worker, ExistingTargetIsDeletedInLogMode) {
-    Sources(2, 5000);
-    LogMode();
-    WriteFile(out + "/pack.cab", "an older cabinet");
-    List({out + "/pack.cab", src + "/*", "$", "$"});
-    worker.Execute();
-    ExpectHolds(out + "/pack.cab", files);
-    EXPECT_TRUE(boxes.shown.empty());
-    EXPECT_EQ(ReadFile(dir / "build.log"), "");
-}
-
-TEST_F(Worker, SourceFileThatCannotBeOpenedIsLoggedAndLeftOut) {
-    Sources(3, 5000);
-    LogMode();
-    List({out + "/pack", "$", src + "/*.bin", "$"});
-    fs::permissions(src + "/part1.bin", fs::perms::none);
-    files.erase("part1.bin");
-    // The super-user opens any file: this thread checks file access as an
-    // ordinary user while the worker runs.
-    const bool root = ::geteuid() == 0;
-    if (root) {
-        for (const std::string& d : {dir.path(), src, out})
-            fs::permissions(d, fs::perms::all);
-        ::setfsuid(65534);
-        ASSERT_EQ(::setfsuid(static_cast<uid_t>(-1)), 65534);
-    }
-    worker.Execute();
-    if (root) ::setfsuid(0);
-    ExpectEndedInOrder();
-    EXPECT_EQ(ReadFile(dir / "build.log"), "Failure opening file to be stored in cabinet\r\n");
-    ExpectHolds(out + "/pack.cab", files);
-    EXPECT_EQ(state.MajorPercent.load(), 100); // the file left out counts as done
-}
-
-TEST_F(Worker, CancelledBeforeTheStartBuildsNothing) {
-    Sources(1, 100);
-    List({out + "/pack", src + "/*", "$", "$"});
-    state.Cancel = true;
-    worker.Execute();
-    ExpectEndedInOrder();
-    EXPECT_TRUE(Cabinets().empty());
-    EXPECT_TRUE(boxes.shown.empty());
-}
-
 TEST_F(Worker, CancelDuringTheBuildEndsItWithUserAbort) {
     Sources(1, 200000);
     List({out + "/pack", src + "/*", "$", out + "/later", src + "/*", "$", "$"});
@@ -150,13 +67,6 @@ TEST_F(Worker, CancelDuringTheBuildEndsItWithUserAbort) {
     // No further job was read.
     EXPECT_EQ(cab.CabFile(), out + "/pack.cab");
     EXPECT_FALSE(testutil::Exists(out + "/later.cab"));
-}
-
-TEST_F(Worker, AnEmptyListEndsAtOnce) {
-    List({});
-    worker.Execute();
-    ExpectEndedInOrder();
-    EXPECT_TRUE(Cabinets().empty());
 }
 
 TEST_F(Worker, AListThatCannotBeReadEndsInOrder) {
@@ -185,19 +95,6 @@ TEST_F(Worker, ClosingTheWindowMidBuildRemovesTheIncompleteCabinet) {
     EXPECT_EQ(boxes.shown.size(), 1u);
     EXPECT_FALSE(testutil::Exists(out + "/backup2.cab"));
     EXPECT_FALSE(testutil::Exists(out + "/backup3.cab"));
-}
-
-TEST_F(Worker, ClosingTheWindowNeverRemovesAFileTheBuildDidNotWrite) {
-    Sources(1, 1000);
-    WriteFile(out + "/pack.cab", "older");
-    List({out + "/pack", src + "/*", "$", "$"});
-    boxes.onShow = [&] {
-        state.Closing = true;
-        state.Cancel = true;
-    };
-    worker.Execute(); // the overwrite question is answered No
-    ExpectEndedInOrder();
-    EXPECT_EQ(ReadFile(out + "/pack.cab"), "older");
 }
 
 TEST_F(Worker, OnItsOwnThreadAPausedWorkerWaitsForResume) {
