@@ -296,7 +296,8 @@ void TCabEncode::pauseClick() {
         state_.Gate.Close();
         pause->setText(QStringLiteral("Resume"));
     } else {
-        Cancel->setEnabled(true);
+        // A build already cancelling keeps its "Wait..." button disabled.
+        Cancel->setEnabled(!state_.Cancel.load());
         anim->Play(0, 33, 0);
         state_.Gate.Open();
         pause->setText(QStringLiteral("Pause"));

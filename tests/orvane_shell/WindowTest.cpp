@@ -164,6 +164,11 @@ TEST_F(Window, CancelWaitsAndLeavesPauseUsable) {
     EXPECT_FALSE(w->Cancel->isEnabled());
     EXPECT_TRUE(w->pause->isEnabled());
     EXPECT_TRUE(state.Cancel.load());
+    // Pause and Resume leave the cancelling build's button as it is.
+    w->pause->click();
+    w->pause->click();
+    EXPECT_EQ(w->Cancel->text(), "Wait...");
+    EXPECT_FALSE(w->Cancel->isEnabled());
     EXPECT_TRUE(SpinUntil([&] { return state.Finished.load(); }));
 }
 
