@@ -12,8 +12,9 @@
 namespace {
 
 // A label drawn engraved into the window (recessed) or standing out of it
-// (raised): the text twice in the light and dark edge colours, one pixel
-// apart, and once more in its own colour, greyed when the label is disabled.
+// (raised): the text in the light and the shadow edge colours, one pixel up and
+// left and one pixel down and right, and the text itself between them, greyed
+// when the label is disabled.
 class TLabel3D : public QLabel {
   public:
     enum Style { Raised, Recessed };
@@ -25,13 +26,14 @@ class TLabel3D : public QLabel {
         QPainter p(this);
         p.setFont(font());
         const QPalette& pal = palette();
-        const QColor light = pal.color(QPalette::Light);
-        const QColor dark = pal.color(QPalette::Dark);
+        // The edges keep their colours when the label is disabled.
+        const QColor light = pal.color(QPalette::Active, QPalette::Light);
+        const QColor shadow = pal.color(QPalette::Active, QPalette::Dark);
         const QRect r = contentsRect().adjusted(1, 1, -1, -1);
         const int flags = int(alignment()) | Qt::TextSingleLine;
-        p.setPen(style_ == Raised ? light : dark);
+        p.setPen(style_ == Raised ? light : shadow);
         p.drawText(r.translated(-1, -1), flags, text());
-        p.setPen(style_ == Raised ? dark : light);
+        p.setPen(style_ == Raised ? shadow : light);
         p.drawText(r.translated(1, 1), flags, text());
         p.setPen(
             pal.color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
@@ -118,6 +120,8 @@ TGui::TGui(JobState& job, QWidget* parent)
     PlaceCentred(this, ClientWidth, CollapsedHeight);
 
     FileName = new TFileLabel(this);
+    // Its width follows the text it shows; it starts with no text and so no
+    // width, and a piece's path then shows as its file name.
     FileName->setGeometry(8, 3, 0, 13);
     FileName->SetDirection(drFromLeft);
     FileName->SetAutoSize(true);
