@@ -114,12 +114,4 @@ TEST_F(EraseTest, StopEndsTheEraseBeforeTheNextFile) {
     EXPECT_EQ(Tree(target).size(), 8u); // two files went before the stop
 }
 
-TEST_F(EraseTest, MissingFolderIsPassedOver) {
-    job.EraseOption = 1;
-    TErase erase(job);
-    erase.EraseFolder(dir / "absent");
-    EXPECT_FALSE(fs::exists(dir / "absent"));
-    EXPECT_TRUE(erase.CurrentErase().empty());
-}
-
 } // namespace

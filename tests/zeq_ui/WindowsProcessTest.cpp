@@ -8,12 +8,10 @@
 #include <chrono>
 #include <filesystem>
 #include <memory>
-#include <thread>
-#include <zlib.h>
-#ifdef ZUI_XCB
 #include <poll.h>
+#include <thread>
 #include <xcb/xcb.h>
-#endif
+#include <zlib.h>
 
 namespace fs = std::filesystem;
 using testutil::Process;
@@ -33,7 +31,6 @@ namespace {
 class WindowWatch {
   public:
     WindowWatch(const std::string& display, const std::string& title) : title_(title) {
-#ifdef ZUI_XCB
         for (int i = 0; i < 100 && !c_; ++i) {
             c_ = xcb_connect(display.c_str(), nullptr);
             if (xcb_connection_has_error(c_)) {
@@ -47,31 +44,18 @@ class WindowWatch {
         xcb_change_window_attributes(c_, xcb_setup_roots_iterator(xcb_get_setup(c_)).data->root,
                                      XCB_CW_EVENT_MASK, &mask);
         xcb_flush(c_);
-#else
-        (void)display;
-#endif
     }
     ~WindowWatch() {
-#ifdef ZUI_XCB
         if (c_) xcb_disconnect(c_);
-#endif
     }
     WindowWatch(const WindowWatch&) = delete;
     WindowWatch& operator=(const WindowWatch&) = delete;
 
-    bool ok() const {
-        return c_ != nullptr;
-    }
-    int Shown() const {
-        return shown_;
-    }
-    int Hidden() const {
-        return hidden_;
-    }
+    bool ok() const { return c_ != nullptr; }
+    int Shown() const { return shown_; }
+    int Hidden() const { return hidden_; }
     // The id of the window last shown with the title, for xdotool.
-    std::string Window() const {
-        return std::to_string(window_);
-    }
+    std::string Window() const { return std::to_string(window_); }
 
     // Takes in the events until done() holds, the process has ended or the
     // safety time is over; true when done() holds.
@@ -79,7 +63,6 @@ class WindowWatch {
         const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(safetyMs);
         while (!done()) {
             if (!p.Running() || std::chrono::steady_clock::now() > end) return done();
-#ifdef ZUI_XCB
             pollfd fd{xcb_get_file_descriptor(c_), POLLIN, 0};
             ::poll(&fd, 1, 50);
             while (xcb_generic_event_t* e = xcb_poll_for_event(c_)) {
@@ -96,13 +79,11 @@ class WindowWatch {
                 }
                 std::free(e);
             }
-#endif
         }
         return true;
     }
 
   private:
-#ifdef ZUI_XCB
     std::string Title(xcb_window_t w) {
         xcb_get_property_reply_t* r = xcb_get_property_reply(
             c_, xcb_get_property(c_, 0, w, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 0, 256),
@@ -115,10 +96,6 @@ class WindowWatch {
     }
     xcb_connection_t* c_ = nullptr;
     xcb_window_t window_ = 0;
-#else
-    void* c_ = nullptr;
-    int window_ = 0;
-#endif
     std::string title_;
     int shown_ = 0, hidden_ = 0;
 };
@@ -236,7 +213,7 @@ class ZeqWindows : public ::testing::Test {
 };
 
 TEST_F(ZeqWindows, TargetThatAppearsIsTakenByTheAutomaticCheckAfterAnAbortDeclined) {
-    if (!Ready()) GTEST_SKIP() << "no Xvfb or no X connection of our own";
+    if (!Ready()) GTEST_SKIP() << "no Xvfb";
     const std::string bytes = testutil::RandomBytes(150000, 11);
     WriteFile(source, bytes);
     WriteJob("100000", "0", "200", "0");
@@ -252,7 +229,7 @@ TEST_F(ZeqWindows, TargetThatAppearsIsTakenByTheAutomaticCheckAfterAnAbortDeclin
 }
 
 TEST_F(ZeqWindows, AbortConfirmedAtTheDiskPromptEndsWithExitCode1) {
-    if (!Ready()) GTEST_SKIP() << "no Xvfb or no X connection of our own";
+    if (!Ready()) GTEST_SKIP() << "no Xvfb";
     WriteFile(source, testutil::RandomBytes(150000, 12));
     WriteJob("100000", "0", "200", "0");
     std::unique_ptr<Process> p = Start();
@@ -267,7 +244,7 @@ TEST_F(ZeqWindows, AbortConfirmedAtTheDiskPromptEndsWithExitCode1) {
 // Three small file systems put on the target one after the other: each new
 // disk is erased and filled, then each is put back in turn for the compare pass.
 TEST_F(ZeqWindows, SplitOverThreeDisksAndCompareThemBack) {
-    if (!Ready()) GTEST_SKIP() << "no Xvfb or no X connection of our own";
+    if (!Ready()) GTEST_SKIP() << "no Xvfb";
     fs::create_directories(target);
     if (!InsertDisk({{"old.txt", "left from before"}})) GTEST_SKIP() << "cannot mount a tmpfs";
     const std::string bytes = testutil::RandomBytes(300000, 13);
