@@ -14,6 +14,9 @@
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#ifdef TESTUTIL_XCB
+#include <xcb/xcb.h>
+#endif
 
 extern char** environ;
 
@@ -62,6 +65,13 @@ std::string RandomBytes(std::size_t n, std::uint32_t seed) {
 bool Exists(const std::string& path) {
     std::error_code ec;
     return fs::exists(fs::symlink_status(path, ec));
+}
+
+std::string CrLfLines(const std::vector<std::string>& lines) {
+    std::string s;
+    for (const std::string& l : lines)
+        s += l + "\r\n";
+    return s;
 }
 
 Process::Process(const std::vector<std::string>& argv,
@@ -210,6 +220,36 @@ std::string XServer::WaitWindow(const std::string& titleRegex, unsigned safetyMs
 bool XServer::Screenshot(const std::string& pngPath) {
     return Run({"import", "-window", "root", pngPath}, {{"DISPLAY", display()}}, 60000).exitCode ==
            0;
+}
+
+void XServer::PressUntilGone(Process& p, const std::string& id, const std::string& titleRegex,
+                             const std::string& key) {
+    for (int i = 0; i < 100 && p.Running(); ++i) {
+        XDo({"windowfocus", "--sync", id});
+        XDo({"key", key});
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        if (XDo({"search", "--onlyvisible", "--name", titleRegex}).output.empty()) break;
+    }
+}
+
+XClientHold::XClientHold(const std::string& display) {
+#ifdef TESTUTIL_XCB
+    for (int i = 0; i < 100; ++i) {
+        c_ = xcb_connect(display.c_str(), nullptr);
+        if (!xcb_connection_has_error(c_)) return;
+        xcb_disconnect(c_);
+        c_ = nullptr;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+#else
+    (void)display;
+#endif
+}
+
+XClientHold::~XClientHold() {
+#ifdef TESTUTIL_XCB
+    if (c_) xcb_disconnect(c_);
+#endif
 }
 
 } // namespace testutil

@@ -2,6 +2,8 @@
 // output, running a program to its end, and a private X server.
 #pragma once
 
+struct xcb_connection_t;
+
 #include <cstdint>
 #include <map>
 #include <string>
@@ -28,6 +30,8 @@ std::string ReadFile(const std::string& path); // whole file; empty when missing
 void WriteFile(const std::string& path, const std::string& bytes);
 std::string RandomBytes(std::size_t n, std::uint32_t seed);
 bool Exists(const std::string& path);
+// The lines, each ended with CR LF.
+std::string CrLfLines(const std::vector<std::string>& lines);
 
 // Result of a finished process.
 struct RunResult {
@@ -77,10 +81,32 @@ class XServer {
     std::string WaitWindow(const std::string& titleRegex, unsigned safetyMs = 30000);
     // Saves a picture of the whole screen.
     bool Screenshot(const std::string& pngPath);
+    // Focuses the window and presses key in it, again if the key arrived
+    // before the window could take it, until no visible window matches the
+    // title or the process has ended.
+    void PressUntilGone(Process& p, const std::string& id, const std::string& titleRegex,
+                        const std::string& key = "Return");
 
   private:
     int pid_ = -1;
     int display_ = -1;
+};
+
+// Holds a connection to an X server for as long as it lives. Xvfb resets
+// itself whenever its last client leaves, and a program that connects during
+// such a reset is turned away; with this client there is never a last one.
+// Without libxcb at build time the hold does nothing and ok() is false.
+class XClientHold {
+  public:
+    explicit XClientHold(const std::string& display);
+    ~XClientHold();
+    XClientHold(const XClientHold&) = delete;
+    XClientHold& operator=(const XClientHold&) = delete;
+    bool ok() const { return c_ != nullptr; }
+    xcb_connection_t* connection() const { return c_; }
+
+  private:
+    xcb_connection_t* c_ = nullptr;
 };
 
 } // namespace testutil
