@@ -2,126 +2,54 @@
 // folder with its three job files, started with the token. Message boxes are
 // answered under a private X server with xdotool, as a person would.
 #include "TestUtil.h"
+#include "ZeqTestUtil.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <memory>
-#include <thread>
-#include <zlib.h>
-#ifdef ZEQ_HOLD_X
-#include <xcb/xcb.h>
-#endif
 
 namespace fs = std::filesystem;
+using testutil::CrLfLines;
 using testutil::Process;
 using testutil::ReadFile;
-using testutil::TempDir;
 using testutil::WriteFile;
 using testutil::XServer;
+using zeqtest::Crc;
 
 namespace {
 
-// Holds a connection to the X server for as long as a test runs. Xvfb resets
-// itself whenever its last client leaves, and a program that connects during
-// such a reset is turned away; with this client there is never a last one.
-class XClientHold {
-  public:
-    explicit XClientHold(const std::string& display) {
-#ifdef ZEQ_HOLD_X
-        for (int i = 0; i < 100; ++i) {
-            c_ = xcb_connect(display.c_str(), nullptr);
-            if (!xcb_connection_has_error(c_)) return;
-            xcb_disconnect(c_);
-            c_ = nullptr;
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
-#else
-        (void)display;
-#endif
-    }
-    ~XClientHold() {
-#ifdef ZEQ_HOLD_X
-        if (c_) xcb_disconnect(c_);
-#endif
-    }
-    XClientHold(const XClientHold&) = delete;
-    XClientHold& operator=(const XClientHold&) = delete;
-
-  private:
-#ifdef ZEQ_HOLD_X
-    xcb_connection_t* c_ = nullptr;
-#endif
-};
-
-std::string Crc(const std::string& bytes) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%lX",
-                  crc32(0, reinterpret_cast<const Bytef*>(bytes.data()), bytes.size()));
-    return buf;
-}
-
-std::string CrLfLines(const std::vector<std::string>& lines) {
-    std::string s;
-    for (const std::string& l : lines)
-        s += l + "\r\n";
-    return s;
-}
-
-class ZeqProgram : public ::testing::Test {
+class ZeqProgram : public zeqtest::ProgramFolder {
   protected:
-    void SetUp() override {
-        prog = dir / "prog";
-        target = dir / "target";
-        source = dir / "movie.avi";
-        fs::create_directories(prog);
-        fs::create_directories(target);
-        fs::copy_file(ZEQ_BINARY, prog + "/zeq");
-    }
-    void TearDown() override {
-        if (mounted) testutil::Run({"umount", target});
-    }
+    ZeqProgram() : ProgramFolder("zeqproc", ZEQ_BINARY) {}
 
     // The job files as the launcher writes them; options are CRC and compare.
     void WriteJob(const std::string& bufferSize = "65536", const std::string& keepFree = "0") {
-        WriteFile(prog + "/pienames.txt", CrLfLines({"2", "\\.*", "\\-*./"}));
-        WriteFile(prog + "/piesizes.txt", CrLfLines({"100000", "70000"}));
-        WriteFile(prog + "/piesplit.txt",
-                  CrLfLines({"Holiday", source, target, keepFree, bufferSize, "999", "0", "0", "1",
-                             "1", dir / "report.txt"}));
+        zeqtest::WriteJobFiles(prog, {"2", "\\.*", "\\-*./"}, {"100000", "70000"},
+                               {"Holiday", source, target, keepFree, bufferSize, "999", "0", "0",
+                                "1", "1", dir / "report.txt"});
     }
 
     // A private X server for the test; false when there is none.
     bool StartX() {
         x = std::make_unique<XServer>();
         if (!x->available()) return false;
-        hold = std::make_unique<XClientHold>(x->display());
+        hold = std::make_unique<testutil::XClientHold>(x->display());
         return true;
     }
-    std::map<std::string, std::string> OnX() {
-        return {{"DISPLAY", x->display()}, {"QT_QPA_PLATFORM", "xcb"}};
-    }
+    std::map<std::string, std::string> OnX() { return zeqtest::OnX(*x); }
 
     // Waits for a window with the title and presses Enter in it, again if the
     // first key arrived before the box could take it, until the box is gone.
     bool Answer(Process& p, const std::string& titleRegex) {
         std::string id = x->WaitWindow(titleRegex);
         if (id.empty()) return false;
-        for (int i = 0; i < 100 && p.Running(); ++i) {
-            x->XDo({"windowfocus", "--sync", id});
-            x->XDo({"key", "Return"});
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-            if (x->XDo({"search", "--onlyvisible", "--name", titleRegex}).output.empty()) break;
-        }
+        x->PressUntilGone(p, id, titleRegex);
         return true;
     }
 
-    TempDir dir{"zeqproc"};
-    std::string prog, target, source;
-    bool mounted = false;
     std::unique_ptr<XServer> x;
-    std::unique_ptr<XClientHold> hold;
+    std::unique_ptr<testutil::XClientHold> hold;
 };
 
 TEST_F(ZeqProgram, SplitsWithCrcCompareAndReport) {
@@ -194,9 +122,7 @@ TEST_F(ZeqProgram, JobOutsideItsFormatEndsWithExitCode1) {
 
 TEST_F(ZeqProgram, FailingWriteIsReportedAndEndsWithExitCode1) {
     if (!StartX()) GTEST_SKIP() << "no Xvfb";
-    if (testutil::Run({"mount", "-t", "tmpfs", "-o", "size=64k", "tmpfs", target}).exitCode != 0)
-        GTEST_SKIP() << "cannot mount a tmpfs here";
-    mounted = true;
+    if (!MountTarget("64k")) GTEST_SKIP() << "cannot mount a tmpfs here";
     std::string bytes = testutil::RandomBytes(300000, 3);
     WriteFile(source, bytes);
     // A negative KeepFree lets the free-space test pass for a piece larger than

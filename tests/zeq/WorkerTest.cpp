@@ -3,6 +3,8 @@
 #include "uCore.h"
 
 #include "TestUtil.h"
+#include "WorkerJob.h"
+#include "ZeqTestUtil.h"
 
 #include <gtest/gtest.h>
 
@@ -12,25 +14,18 @@
 #include <fstream>
 #include <future>
 #include <thread>
-#include <zlib.h>
 
 namespace fs = std::filesystem;
 using testutil::ReadFile;
 using testutil::TempDir;
 using testutil::WriteFile;
+using zeqtest::Crc;
 
 namespace {
 
 const std::string CompareText =
     "The pies do not match the original file!\rPlease check your target media and try to split "
     "again.";
-
-std::string Crc(const std::string& bytes) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%lX",
-                  crc32(0, reinterpret_cast<const Bytef*>(bytes.data()), bytes.size()));
-    return buf;
-}
 
 class WorkerTest : public ::testing::Test {
   protected:
@@ -40,15 +35,8 @@ class WorkerTest : public ::testing::Test {
         source = dir / "movie.avi";
         fs::create_directories(prog);
         fs::create_directories(target);
-        job.ProgramFolder = prog;
-        job.PieNames = {"2", "\\.*"};
-        job.PieSizes = {"1000"};
-        job.SourcePath = source;
-        job.TargetPath = target;
-        job.BufferSize = 1 << 16;
+        zeqtest::PrepareJob(job, prog, source, target);
         job.JoinerPie = 1000000; // no self-joining pack
-        job.MakeCrc = true;
-        job.ComparePies = true;
     }
 
     std::string MakeSource(std::size_t n, std::uint32_t seed = 1) {

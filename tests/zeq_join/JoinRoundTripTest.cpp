@@ -2,90 +2,39 @@
 // file with a self-joining pack, the pieces are carried away, and the joiner
 // file it left is run as it stands to write the original again.
 #include "TestUtil.h"
+#include "ZeqTestUtil.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
-#include <memory>
-#include <thread>
-#ifdef ZEQ_HOLD_X
-#include <xcb/xcb.h>
-#endif
 
 namespace fs = std::filesystem;
+using testutil::CrLfLines;
 using testutil::Process;
 using testutil::ReadFile;
 using testutil::RunResult;
-using testutil::TempDir;
 using testutil::WriteFile;
 
 namespace {
-
-// Holds a connection to the X server while a test runs, so that Xvfb, which
-// resets when its last client leaves, never turns the program away.
-class XClientHold {
-  public:
-    explicit XClientHold(const std::string& display) {
-#ifdef ZEQ_HOLD_X
-        for (int i = 0; i < 100; ++i) {
-            c_ = xcb_connect(display.c_str(), nullptr);
-            if (!xcb_connection_has_error(c_)) return;
-            xcb_disconnect(c_);
-            c_ = nullptr;
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
-#else
-        (void)display;
-#endif
-    }
-    ~XClientHold() {
-#ifdef ZEQ_HOLD_X
-        if (c_) xcb_disconnect(c_);
-#endif
-    }
-    XClientHold(const XClientHold&) = delete;
-    XClientHold& operator=(const XClientHold&) = delete;
-
-  private:
-#ifdef ZEQ_HOLD_X
-    xcb_connection_t* c_ = nullptr;
-#endif
-};
-
-std::string CrLfLines(const std::vector<std::string>& lines) {
-    std::string s;
-    for (const std::string& l : lines)
-        s += l + "\r\n";
-    return s;
-}
 
 bool Has(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
-class JoinRoundTrip : public ::testing::Test {
+class JoinRoundTrip : public zeqtest::ProgramFolder {
   protected:
+    JoinRoundTrip() : ProgramFolder("zeqjoinrt", ZEQ_BINARY) {}
     void SetUp() override {
-        prog = dir / "prog";
-        target = dir / "target";
-        source = dir / "movie.avi";
-        fs::create_directories(prog);
-        fs::create_directories(target);
-        fs::copy_file(ZEQ_BINARY, prog + "/zeq");
+        ProgramFolder::SetUp();
         fs::copy_file(GLUE_BINARY, prog + "/glue32.exe");
         WriteFile(prog + "/glue.txt", CrLfLines({"\\.exe", "Holiday joiner", "0", "", "Enjoy!"}));
-    }
-    void TearDown() override {
-        if (mounted) testutil::Run({"umount", target});
     }
 
     // The job files as the launcher writes them, with CRC and compare on.
     void WriteJob(std::int64_t k, const std::string& pieSize, const std::string& keepFree = "0") {
-        WriteFile(prog + "/pienames.txt", CrLfLines({"2", "\\.*"}));
-        WriteFile(prog + "/piesizes.txt", CrLfLines({pieSize}));
-        WriteFile(prog + "/piesplit.txt", CrLfLines({"Holiday", source, target, keepFree, "65536",
-                                                     std::to_string(k), "0", "0", "1", "1", ""}));
+        zeqtest::WriteJobFiles(prog, {"2", "\\.*"}, {pieSize},
+                               {"Holiday", source, target, keepFree, "65536", std::to_string(k),
+                                "0", "0", "1", "1", ""});
     }
 
     // Runs zeq as the launcher does, without a screen.
@@ -109,10 +58,6 @@ class JoinRoundTrip : public ::testing::Test {
             n += e.path().filename().string()[0] == '.';
         return n;
     }
-
-    TempDir dir{"zeqjoinrt"};
-    std::string prog, target, source;
-    bool mounted = false;
 };
 
 TEST_F(JoinRoundTrip, KZeroJoinerBesideThePiesWritesTheSourceAgain) {
@@ -230,26 +175,18 @@ TEST_F(JoinRoundTrip, DamagedPieIsCaughtAndNothingIsWrittenUnderTheSourcesName) 
 TEST_F(JoinRoundTrip, FullTargetKeepsZeqGlueTmpAndItStillJoins) {
     testutil::XServer x;
     if (!x.available()) GTEST_SKIP() << "no Xvfb";
-    XClientHold hold(x.display());
-    if (testutil::Run({"mount", "-t", "tmpfs", "-o", "size=64k", "tmpfs", target}).exitCode != 0)
-        GTEST_SKIP() << "cannot mount a tmpfs here";
-    mounted = true;
+    testutil::XClientHold hold(x.display());
+    if (!MountTarget("64k")) GTEST_SKIP() << "cannot mount a tmpfs here";
     // Three pies of 20000 bytes fill 15 of the 16 pages; once pie 2 is taken
     // in, six pages are free, too few for the joiner with pie 2 inside. A
     // negative KeepFree lets every free-space test pass, so the copy itself fails.
     std::string bytes = testutil::RandomBytes(60000, 16);
     WriteFile(source, bytes);
     WriteJob(2, "20000", "-1000000");
-    Process p({prog + "/zeq", "lanterns"}, {{"DISPLAY", x.display()}, {"QT_QPA_PLATFORM", "xcb"}});
+    Process p({prog + "/zeq", "lanterns"}, zeqtest::OnX(x));
     std::string box = x.WaitWindow("^Application Error$");
     ASSERT_FALSE(box.empty()) << "no error box";
-    for (int i = 0; i < 100 && p.Running(); ++i) {
-        x.XDo({"windowfocus", "--sync", box});
-        x.XDo({"key", "Return"});
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        if (x.XDo({"search", "--onlyvisible", "--name", "^Application Error$"}).output.empty())
-            break;
-    }
+    x.PressUntilGone(p, box, "^Application Error$");
     RunResult s = p.Wait();
     EXPECT_EQ(s.exitCode, 1) << s.output;
     EXPECT_FALSE(fs::exists(target + "/movie.002"));

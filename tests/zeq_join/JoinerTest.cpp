@@ -4,6 +4,7 @@
 #include "uCore.h"
 
 #include "TestUtil.h"
+#include "WorkerJob.h"
 
 #ifdef ZEQ_JOIN_GLUECORE
 #include "gluecore.h"
@@ -47,16 +48,9 @@ class JoinerTest : public ::testing::Test {
         source = dir / "movie.avi";
         fs::create_directories(prog);
         fs::create_directories(target);
-        job.ProgramFolder = prog;
+        zeqtest::PrepareJob(job, prog, source, target);
         job.JobTitle = "Holiday";
-        job.PieNames = {"2", "\\.*"};
-        job.PieSizes = {"1000"};
-        job.SourcePath = source;
-        job.TargetPath = target;
-        job.BufferSize = 1 << 16;
         job.JoinerPie = 0;
-        job.MakeCrc = true;
-        job.ComparePies = true;
         SetGlue(3000);
         WriteSettings();
         bytes = MakeSource(3000);
@@ -66,12 +60,7 @@ class JoinerTest : public ::testing::Test {
         glue = testutil::RandomBytes(size, static_cast<std::uint32_t>(size));
         WriteFile(prog + "glue32.exe", glue);
     }
-    void WriteSettings() {
-        std::string text;
-        for (const std::string& s : settings)
-            text += s + "\r\n";
-        WriteFile(prog + "glue.txt", text);
-    }
+    void WriteSettings() { WriteFile(prog + "glue.txt", testutil::CrLfLines(settings)); }
     std::string MakeSource(std::size_t n) {
         std::string b = testutil::RandomBytes(n, static_cast<std::uint32_t>(n) + 5);
         WriteFile(source, b);
@@ -136,10 +125,7 @@ class JoinerTest : public ::testing::Test {
                 std::to_string(crc32(0, reinterpret_cast<const Bytef*>(p.data()), p.size())));
         }
         lines.push_back("$");
-        std::string text;
-        for (const std::string& l : lines)
-            text += l + "\r\n";
-        return text;
+        return testutil::CrLfLines(lines);
     }
 
     // A joiner file is the whole of glue32.exe, the joiner data whose line 2 is

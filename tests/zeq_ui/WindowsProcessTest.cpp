@@ -2,6 +2,7 @@
 // the mouse and the keyboard as a person would: a target that is not there yet,
 // an abort at the disk prompt, and a job that needs three disks.
 #include "TestUtil.h"
+#include "ZeqTestUtil.h"
 
 #include <gtest/gtest.h>
 
@@ -9,17 +10,16 @@
 #include <filesystem>
 #include <memory>
 #include <poll.h>
-#include <thread>
 #include <xcb/xcb.h>
-#include <zlib.h>
 
 namespace fs = std::filesystem;
+using testutil::CrLfLines;
 using testutil::Process;
 using testutil::ReadFile;
 using testutil::RunResult;
-using testutil::TempDir;
 using testutil::WriteFile;
 using testutil::XServer;
+using zeqtest::Crc;
 
 namespace {
 
@@ -30,27 +30,14 @@ namespace {
 // are told apart by their title, not by their id.
 class WindowWatch {
   public:
-    WindowWatch(const std::string& display, const std::string& title) : title_(title) {
-        for (int i = 0; i < 100 && !c_; ++i) {
-            c_ = xcb_connect(display.c_str(), nullptr);
-            if (xcb_connection_has_error(c_)) {
-                xcb_disconnect(c_);
-                c_ = nullptr;
-                std::this_thread::sleep_for(std::chrono::milliseconds(100));
-            }
-        }
+    WindowWatch(const std::string& display, const std::string& title)
+        : hold_(display), c_(hold_.connection()), title_(title) {
         if (!c_) return;
         const std::uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
         xcb_change_window_attributes(c_, xcb_setup_roots_iterator(xcb_get_setup(c_)).data->root,
                                      XCB_CW_EVENT_MASK, &mask);
         xcb_flush(c_);
     }
-    ~WindowWatch() {
-        if (c_) xcb_disconnect(c_);
-    }
-    WindowWatch(const WindowWatch&) = delete;
-    WindowWatch& operator=(const WindowWatch&) = delete;
-
     bool ok() const { return c_ != nullptr; }
     int Shown() const { return shown_; }
     int Hidden() const { return hidden_; }
@@ -94,60 +81,36 @@ class WindowWatch {
         std::free(r);
         return t;
     }
-    xcb_connection_t* c_ = nullptr;
+    testutil::XClientHold hold_;
+    xcb_connection_t* c_;
     xcb_window_t window_ = 0;
     std::string title_;
     int shown_ = 0, hidden_ = 0;
 };
 
-std::string CrLfLines(const std::vector<std::string>& lines) {
-    std::string s;
-    for (const std::string& l : lines)
-        s += l + "\r\n";
-    return s;
-}
-
-std::string Crc(const std::string& bytes) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%lX",
-                  crc32(0, reinterpret_cast<const Bytef*>(bytes.data()), bytes.size()));
-    return buf;
-}
-
 const char* const Question = "^Velmora Zeq$";
 
-class ZeqWindows : public ::testing::Test {
+class ZeqWindows : public zeqtest::ProgramFolder {
   protected:
+    ZeqWindows() : ProgramFolder("zeqwin", ZEQ_BINARY, "drive", false) {}
     void SetUp() override {
-        prog = dir / "prog";
-        target = dir / "drive";
-        source = dir / "movie.avi";
-        fs::create_directories(prog);
-        fs::copy_file(ZEQ_BINARY, prog + "/zeq");
+        ProgramFolder::SetUp();
         x = std::make_unique<XServer>();
         if (x->available())
             watch = std::make_unique<WindowWatch>(x->display(), "Velmora Zeq - Change Disk");
-    }
-    void TearDown() override {
-        while (mounted > 0 && testutil::Run({"umount", target}).exitCode == 0)
-            --mounted;
     }
     bool Ready() const { return x->available() && watch && watch->ok(); }
 
     // sizes is one line of piesizes.txt; the options are CRC, compare and a report.
     void WriteJob(const std::string& sizes, const std::string& keepFree,
                   const std::string& checkInterval, const std::string& eraseOption) {
-        WriteFile(prog + "/pienames.txt", CrLfLines({"2", "\\.*"}));
-        WriteFile(prog + "/piesizes.txt", CrLfLines({sizes}));
-        WriteFile(prog + "/piesplit.txt",
-                  CrLfLines({"Holiday", source, target, keepFree, "65536", "999", checkInterval,
-                             eraseOption, "1", "1", dir / "report.txt"}));
+        zeqtest::WriteJobFiles(prog, {"2", "\\.*"}, {sizes},
+                               {"Holiday", source, target, keepFree, "65536", "999", checkInterval,
+                                eraseOption, "1", "1", dir / "report.txt"});
     }
     std::unique_ptr<Process> Start() {
-        return std::make_unique<Process>(
-            std::vector<std::string>{prog + "/zeq", "lanterns"},
-            std::map<std::string, std::string>{{"DISPLAY", x->display()},
-                                               {"QT_QPA_PLATFORM", "xcb"}});
+        return std::make_unique<Process>(std::vector<std::string>{prog + "/zeq", "lanterns"},
+                                         zeqtest::OnX(*x));
     }
     // Waits for the disk dialog's first show.
     bool WaitDiskDialog(Process& p) {
@@ -177,20 +140,12 @@ class ZeqWindows : public ::testing::Test {
             box = x->WaitWindow(Question, 3000);
         }
         if (box.empty()) return false;
-        for (int i = 0; i < 100 && p.Running(); ++i) {
-            x->XDo({"windowfocus", "--sync", box});
-            x->XDo({"key", key});
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-            if (x->XDo({"search", "--onlyvisible", "--name", Question}).output.empty()) break;
-        }
+        x->PressUntilGone(p, box, Question, key);
         return true;
     }
     // A fresh small file system on the target, holding the given files.
     bool InsertDisk(const std::map<std::string, std::string>& files) {
-        if (testutil::Run({"mount", "-t", "tmpfs", "-o", "size=128k", "tmpfs", target}).exitCode !=
-            0)
-            return false;
-        ++mounted;
+        if (!MountTarget("128k")) return false;
         for (const auto& [name, bytes] : files)
             WriteFile(target + "/" + name, bytes);
         return true;
@@ -205,9 +160,6 @@ class ZeqWindows : public ::testing::Test {
         return files;
     }
 
-    TempDir dir{"zeqwin"};
-    std::string prog, target, source;
-    int mounted = 0;
     std::unique_ptr<XServer> x;
     std::unique_ptr<WindowWatch> watch;
 };
