@@ -129,8 +129,9 @@ std::string CheckError(const std::function<void(JobState&)>& modify) {
 TEST(CheckJobTest, JobsOutsideTheFormatAreRefused) {
     JobState valid;
     MakeValid(valid);
-    std::string error;
+    std::string error = "left over from an earlier call";
     EXPECT_TRUE(CheckJob(valid, error)) << error;
+    EXPECT_TRUE(error.empty());
 
     EXPECT_NE(CheckError([](JobState& j) { j.BufferSize = 1; }).find("at least 2"),
               std::string::npos);

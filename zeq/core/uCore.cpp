@@ -167,6 +167,7 @@ bool ReadPieSplit(const std::string& text, JobState& job, std::string& error) {
 }
 
 bool CheckJob(const JobState& job, std::string& error) {
+    error.clear();
     std::int64_t v = 0;
     if (job.PieNames.size() < 2) {
         error = "pienames.txt must hold the count of leading zeros and at least one name pattern.";
