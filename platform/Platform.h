@@ -92,6 +92,28 @@ struct DirEntry {
 // Lists a folder in the order the system returns its entries, without "." and "..".
 bool ListFolder(const std::string& folder, std::vector<DirEntry>& entries);
 
+// A folder held open, whose entries are listed, entered, deleted and removed
+// relative to it. Entering a subfolder never follows a symbolic link, so a walk
+// that starts at one folder stays inside it even when entries change under it.
+class Folder {
+  public:
+    Folder() = default;
+    Folder(const Folder&) = delete;
+    Folder& operator=(const Folder&) = delete;
+    ~Folder() { Close(); }
+    bool Open(const std::string& path); // links along the path itself are followed
+    // Opens the subfolder name of parent; fails for anything but a real folder.
+    bool OpenChild(const Folder& parent, const std::string& name);
+    bool IsOpen() const { return fd_ >= 0; }
+    void Close();
+    bool List(std::vector<DirEntry>& entries) const;  // as ListFolder
+    bool DeleteFile(const std::string& name) const;   // a file or a link, never a folder
+    bool RemoveFolder(const std::string& name) const; // an empty subfolder
+
+  private:
+    int fd_ = -1;
+};
+
 // Mask matching of the directory search: '*' any run, '?' one character,
 // no case distinction, and "*.*" matches every name.
 bool MatchMask(const std::string& name, const std::string& mask);

@@ -261,12 +261,44 @@ bool SetWritable(const std::string& path) {
     return ::chmod(path.c_str(), (st.st_mode & 07777) | S_IWUSR) == 0 || Fail();
 }
 
-bool ListFolder(const std::string& folder, std::vector<DirEntry>& entries) {
+bool Folder::Open(const std::string& path) {
+    Close();
+    do {
+        fd_ = ::open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    } while (fd_ < 0 && errno == EINTR);
+    return fd_ >= 0 || Fail();
+}
+
+bool Folder::OpenChild(const Folder& parent, const std::string& name) {
+    Close();
+    if (!parent.IsOpen()) {
+        lastError = EBADF;
+        return false;
+    }
+    do {
+        fd_ = ::openat(parent.fd_, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    } while (fd_ < 0 && errno == EINTR);
+    return fd_ >= 0 || Fail();
+}
+
+void Folder::Close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+}
+
+bool Folder::List(std::vector<DirEntry>& entries) const {
     entries.clear();
-    DIR* d = ::opendir(folder.empty() ? "." : folder.c_str());
-    if (!d) return Fail();
-    std::string base = folder;
-    if (!base.empty() && base.back() != PathSep) base += PathSep;
+    // The listing gets a descriptor of its own, so this folder stays open after it.
+    int listFd = fd_ < 0 ? -1 : ::fcntl(fd_, F_DUPFD_CLOEXEC, 0);
+    if (listFd < 0) return Fail();
+    DIR* d = ::fdopendir(listFd);
+    if (!d) {
+        int err = errno;
+        ::close(listFd);
+        lastError = err;
+        return false;
+    }
+    ::rewinddir(d);
     errno = 0;
     while (dirent* e = ::readdir(d)) {
         if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
@@ -274,8 +306,7 @@ bool ListFolder(const std::string& folder, std::vector<DirEntry>& entries) {
         de.name = e->d_name;
         de.hidden = de.name[0] == '.';
         struct stat st;
-        std::string full = base + de.name;
-        if (::lstat(full.c_str(), &st) == 0) {
+        if (::fstatat(fd_, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
             de.isLink = S_ISLNK(st.st_mode);
             de.isFolder = S_ISDIR(st.st_mode);
             de.readOnly = !de.isLink && (st.st_mode & 0222) == 0;
@@ -290,6 +321,21 @@ bool ListFolder(const std::string& folder, std::vector<DirEntry>& entries) {
         return false;
     }
     return true;
+}
+
+bool Folder::DeleteFile(const std::string& name) const {
+    // unlinkat without AT_REMOVEDIR refuses a folder by itself.
+    return ::unlinkat(fd_, name.c_str(), 0) == 0 || Fail();
+}
+
+bool Folder::RemoveFolder(const std::string& name) const {
+    return ::unlinkat(fd_, name.c_str(), AT_REMOVEDIR) == 0 || Fail();
+}
+
+bool ListFolder(const std::string& folder, std::vector<DirEntry>& entries) {
+    entries.clear();
+    Folder f;
+    return f.Open(folder) && f.List(entries);
 }
 
 namespace {

@@ -137,6 +137,34 @@ TEST(FolderTest, ListingMarksLinksHiddenAndFolders) {
     }
 }
 
+TEST(FolderTest, HeldFolderNeverEntersOrDeletesThroughALink) {
+    TempDir d;
+    fs::create_directory(d / "outside");
+    std::ofstream(d / "outside/keep") << "x";
+    fs::create_directory(d / "t");
+    fs::create_directory(d / "t/sub");
+    plat::Folder top;
+    ASSERT_TRUE(top.Open(d / "t"));
+    plat::Folder sub;
+    EXPECT_TRUE(sub.OpenChild(top, "sub"));
+    sub.Close();
+
+    // The folder is swapped for a link after it was listed: entering it fails.
+    fs::remove(d / "t/sub");
+    fs::create_directory_symlink(d / "outside", d / "t/sub");
+    EXPECT_FALSE(sub.OpenChild(top, "sub"));
+    EXPECT_FALSE(top.RemoveFolder("sub"));
+    EXPECT_TRUE(top.DeleteFile("sub")) << "the link itself goes";
+    EXPECT_TRUE(plat::FileExists(d / "outside/keep"));
+
+    fs::create_directory(d / "t/real");
+    EXPECT_FALSE(top.DeleteFile("real")) << "never a folder";
+    EXPECT_TRUE(top.RemoveFolder("real"));
+    std::vector<plat::DirEntry> entries;
+    ASSERT_TRUE(top.List(entries));
+    EXPECT_TRUE(entries.empty());
+}
+
 TEST(VolumeTest, MissingFolderGivesMinusOne) {
     TempDir d;
     EXPECT_EQ(plat::VolumeFree(d / "nope"), -1);
