@@ -272,6 +272,29 @@ TEST_F(EraseTest, PositiveOptionEmptiesTheWholeTreeButKeepsTheFolder) {
     EXPECT_TRUE(testutil::Exists(dir / "outside/keep"));
 }
 
+TEST_F(EraseTest, AFolderSwappedForALinkDuringTheWalkIsNotFollowed) {
+    // Two sibling folders; at the first file deleted, the sibling not yet
+    // visited is replaced by a link to the outside folder.
+    std::filesystem::create_directories(dir / "t/p");
+    std::filesystem::create_directories(dir / "t/q");
+    WriteFile(dir / "t/p/f", "x");
+    WriteFile(dir / "t/q/f", "x");
+    bool swapped = false;
+    EraseFolder(dir / "t", 1, [&](const std::string& path) {
+        if (swapped) return;
+        for (const char* name : {"p", "q"}) {
+            std::string other = dir / (std::string("t/") + name);
+            if (path.rfind(other + "/", 0) == 0 || !std::filesystem::exists(other)) continue;
+            std::filesystem::rename(other, dir / "moved");
+            std::filesystem::create_directory_symlink(dir / "outside", other);
+            swapped = true;
+            return;
+        }
+    });
+    ASSERT_TRUE(swapped);
+    EXPECT_TRUE(testutil::Exists(dir / "outside/keep"));
+}
+
 TEST_F(EraseTest, EmptyPathErasesNothing) {
     TempDir cwd("zeqcwd");
     WriteFile(cwd / "stay", "x");

@@ -64,21 +64,36 @@ std::vector<std::string> SplitLines(const std::string& text) {
     return lines;
 }
 
-void EraseFolder(const std::string& folder, std::int64_t eraseOption,
-                 const std::function<void(const std::string&)>& onEntry) {
-    if (folder.empty()) return; // never the working folder by accident
+namespace {
+// Erases the entries of dir, whose path is path. Subfolders are entered through
+// the open parent and never through a link, so an entry swapped for a link
+// while the walk runs leads nowhere outside the folder.
+void EraseEntries(const plat::Folder& dir, const std::string& path, std::int64_t eraseOption,
+                  const std::function<void(const std::string&)>& onEntry) {
     std::vector<plat::DirEntry> entries;
-    if (!plat::ListFolder(folder, entries)) return;
+    if (!dir.List(entries)) return;
     for (const plat::DirEntry& e : entries) {
-        std::string full = JoinPath(folder, e.name);
+        std::string full = JoinPath(path, e.name);
         if (e.isFolder) {
             if (eraseOption > 0) {
-                EraseFolder(full, eraseOption, onEntry);
-                plat::RemoveFolder(full);
+                plat::Folder sub;
+                if (sub.OpenChild(dir, e.name)) {
+                    EraseEntries(sub, full, eraseOption, onEntry);
+                    sub.Close();
+                    dir.RemoveFolder(e.name);
+                }
             }
             continue;
         }
         if (onEntry) onEntry(full);
-        plat::DeleteFile(full);
+        dir.DeleteFile(e.name);
     }
+}
+} // namespace
+
+void EraseFolder(const std::string& folder, std::int64_t eraseOption,
+                 const std::function<void(const std::string&)>& onEntry) {
+    if (folder.empty()) return; // never the working folder by accident
+    plat::Folder dir;
+    if (dir.Open(folder)) EraseEntries(dir, folder, eraseOption, onEntry);
 }
