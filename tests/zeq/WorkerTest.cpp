@@ -27,15 +27,11 @@ const std::string CompareText =
     "The pies do not match the original file!\rPlease check your target media and try to split "
     "again.";
 
-class WorkerTest : public ::testing::Test {
+class WorkerTest : public zeqtest::JobFixture {
   protected:
+    WorkerTest() : JobFixture("zeqwork") {}
     void SetUp() override {
-        prog = dir.path() + "/prog/";
-        target = dir / "target";
-        source = dir / "movie.avi";
-        fs::create_directories(prog);
-        fs::create_directories(target);
-        zeqtest::PrepareJob(job, prog, source, target);
+        JobFixture::SetUp();
         job.JoinerPie = 1000000; // no self-joining pack
     }
 
@@ -72,9 +68,6 @@ class WorkerTest : public ::testing::Test {
     }
     std::string Piece(const std::string& name) const { return ReadFile(target + "/" + name); }
 
-    TempDir dir{"zeqwork"};
-    std::string prog, target, source;
-    JobState job;
     ScriptedBridge bridge;
     std::function<std::int64_t()> freeSpace; // scripted volume; unset: plenty
     std::vector<std::int64_t> required;      // RequiredSpace at each volume query

@@ -40,15 +40,11 @@ bool Executable(const std::string& path) {
            (p & perms::others_exec) != perms::none;
 }
 
-class JoinerTest : public ::testing::Test {
+class JoinerTest : public zeqtest::JobFixture {
   protected:
+    JoinerTest() : JobFixture("zeqjoin") {}
     void SetUp() override {
-        prog = dir.path() + "/prog/";
-        target = dir / "target";
-        source = dir / "movie.avi";
-        fs::create_directories(prog);
-        fs::create_directories(target);
-        zeqtest::PrepareJob(job, prog, source, target);
+        JobFixture::SetUp();
         job.JobTitle = "Holiday";
         job.JoinerPie = 0;
         SetGlue(3000);
@@ -138,10 +134,8 @@ class JoinerTest : public ::testing::Test {
         EXPECT_TRUE(joiner.compare(offset, pie.size(), pie) == 0) << "the pie is not at the end";
     }
 
-    TempDir dir{"zeqjoin"};
-    std::string prog, target, source, glue, bytes;
+    std::string glue, bytes;
     std::vector<std::string> settings = {"\\_*.exe", "Holiday joiner", "1", "", "Enjoy"};
-    JobState job;
     JoinBridge bridge;
     std::function<std::int64_t()> freeSpace; // scripted volume; unset: plenty
 };
