@@ -75,6 +75,18 @@ bool PathExists(const std::string& path);         // anything, a dangling link i
 bool IsRegularFile(const std::string& path);      // a plain file (links followed): no folder,
                                                   // device, pipe or socket
 std::int64_t FileSizeOf(const std::string& path); // -1 on failure
+
+// The identity of a file: the same for every name and link that leads to it
+// (device and inode here; volume serial number and file index on Windows).
+struct FileId {
+    std::uint64_t volume = 0;
+    std::uint64_t index = 0;
+    bool operator==(const FileId&) const = default;
+};
+bool GetFileId(const std::string& path, FileId& id); // links followed; false when absent
+bool GetFileId(FileHandle f, FileId& id);
+// True when both names lead to one existing file.
+bool SameFile(const std::string& a, const std::string& b);
 bool DeleteFile(const std::string& path);         // a file or a link (never what it points to)
 bool CreateFolder(const std::string& path);
 bool RemoveFolder(const std::string& path); // an empty folder

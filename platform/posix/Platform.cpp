@@ -191,6 +191,31 @@ bool IsRegularFile(const std::string& path) {
     return S_ISREG(st.st_mode);
 }
 
+namespace {
+FileId IdOf(const struct stat& st) {
+    return FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+} // namespace
+
+bool GetFileId(const std::string& path, FileId& id) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return Fail();
+    id = IdOf(st);
+    return true;
+}
+
+bool GetFileId(FileHandle f, FileId& id) {
+    struct stat st;
+    if (::fstat(static_cast<int>(f), &st) != 0) return Fail();
+    id = IdOf(st);
+    return true;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    FileId ia, ib;
+    return GetFileId(a, ia) && GetFileId(b, ib) && ia == ib;
+}
+
 std::int64_t FileSizeOf(const std::string& path) {
     struct stat st;
     if (::stat(path.c_str(), &st) != 0) {
