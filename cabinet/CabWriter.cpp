@@ -237,13 +237,31 @@ bool CabWriter::FolderCanGrowBy(TCOMP type, std::uint64_t folderBytes, std::uint
     std::uint64_t total = folderBytes + size;
     if (total > MaxFolderBytes) return false;
     std::uint64_t blocks = (total + BlockSize - 1) / BlockSize;
-    std::int64_t perCabinet = static_cast<std::int64_t>(cb_) - HeaderFixedSize -
-                              HeaderReserveFields - ccab_.cbReserveCFHeader -
-                              4 * CB_MAX_CABINET_NAME - FolderRecordBytes();
-    perCabinet = std::max<std::int64_t>(perCabinet, 1);
     std::uint64_t worst = blocks * (DataHeaderBytes() + MaxPayload(type));
-    std::uint64_t cuts = worst / static_cast<std::uint64_t>(perCabinet) + 1;
+    std::uint64_t cuts = worst / static_cast<std::uint64_t>(DataPerCabinet()) + 1;
     return blocks + cuts <= MaxCount;
+}
+
+// The bytes of data blocks that one cabinet of the set can hold once its
+// header and a folder record are written. The names of the neighbouring
+// cabinets are not known yet: this cabinet's own names stand in for them, with
+// room for a few more digits of a growing number. A cabinet size that leaves
+// no room at all is too small for any set.
+std::int64_t CabWriter::DataPerCabinet() const {
+    constexpr std::int64_t NumberGrowth = 4;
+    const std::int64_t ownNames =
+        static_cast<std::int64_t>(std::strlen(ccab_.szCab) + std::strlen(ccab_.szDisk)) + 2;
+    const std::int64_t prevNames =
+        hasPrev_ ? static_cast<std::int64_t>(prevCab_.size() + prevDisk_.size()) + 2 : ownNames;
+    const std::int64_t nextNames =
+        nextKnown_
+            ? static_cast<std::int64_t>(std::strlen(next_.szCab) + std::strlen(next_.szDisk)) + 2
+            : ownNames + 2 * NumberGrowth;
+    const std::int64_t header = HeaderFixedSize + (ReservePresent() ? HeaderReserveFields : 0) +
+                                ccab_.cbReserveCFHeader + prevNames + nextNames;
+    const std::int64_t room = static_cast<std::int64_t>(cb_) - header - FolderRecordBytes();
+    if (room < 1) throw Fail(FCIERR_CAB_FILE); // the cabinet size is too small
+    return room;
 }
 
 // Whether one more file can start in the open folder with room kept for a

@@ -16,6 +16,9 @@
 //   folder: a block header, one payload byte, the records still owed to the
 //   folder's unlisted files and, while names are not known yet, the longest
 //   next-cabinet names. Every cabinet therefore stays within cb.
+// - Whether a file fits a folder's block limit is judged with the real names
+//   of the set's cabinets, so small cabinet sizes work as far as the names
+//   leave room.
 #pragma once
 
 #include "CabFormat.h"
@@ -103,6 +106,7 @@ class CabWriter {
     void PrepareFolder(TCOMP type, std::uint32_t recordSize, std::uint32_t size);
     bool FitsInOpenFolder(std::uint32_t recordSize) const;
     bool FolderCanGrowBy(TCOMP type, std::uint64_t folderBytes, std::uint32_t size) const;
+    std::int64_t DataPerCabinet() const;
     void StartFolder(TCOMP type, std::uint32_t recordSize, std::uint32_t size);
     void CloseFolder();
     void ReadSource(INT_PTR source, std::uint32_t size);

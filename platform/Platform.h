@@ -34,6 +34,11 @@ enum class OpenMode {
     CreateAlways, // write only; created, or truncated when it exists
     CreateNew,    // read and write; fails when the file exists
     Append,       // write only at the end; created when missing
+    // Read and write; fails when the file exists. The file goes away when its
+    // handle is closed or the process ends, however it ends: its name is
+    // removed right after opening here, and the file is opened for deletion
+    // on close on Windows.
+    CreateTemporary,
 };
 
 FileHandle OpenFile(const std::string& path, OpenMode mode);
@@ -87,7 +92,7 @@ bool GetFileId(const std::string& path, FileId& id); // links followed; false wh
 bool GetFileId(FileHandle f, FileId& id);
 // True when both names lead to one existing file.
 bool SameFile(const std::string& a, const std::string& b);
-bool DeleteFile(const std::string& path);         // a file or a link (never what it points to)
+bool DeleteFile(const std::string& path); // a file or a link (never what it points to)
 bool CreateFolder(const std::string& path);
 bool RemoveFolder(const std::string& path); // an empty folder
 bool CopyFile(const std::string& from, const std::string& to, bool failIfExists);

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <vector>
 
 namespace {
 
@@ -19,6 +20,21 @@ struct TCabContext {
     std::int64_t BytesDone = 0;
     TProgressRelay progress = nullptr;
     TNextCabinetRelay nextCabinet = nullptr;
+
+    // Names handed out for the engine's temporary files.
+    std::vector<std::string> tempNames;
+    // Every cabinet the engine created, with the identity of the very file
+    // it created, and the last one it set out to create.
+    struct Written {
+        std::string path;
+        plat::FileId id;
+    };
+    std::vector<Written> written;
+    std::string lastCabinet;
+
+    bool IsTempName(const std::string& name) const {
+        return std::find(tempNames.begin(), tempNames.end(), name) != tempNames.end();
+    }
 };
 
 // One handle: the engine's context and the TCabContext it reports to.
@@ -73,15 +89,33 @@ void Free(void* memory) {
     std::free(memory);
 }
 
-INT_PTR Open(char* pszFile, int oflag, int, int* err, void*) {
+// Temporary files are opened so that they vanish with their handle, even when
+// the process is killed; every cabinet created is recorded with its identity.
+INT_PTR Open(char* pszFile, int oflag, int, int* err, void* pv) {
     *err = 0;
     try {
-        plat::OpenMode mode =
-            (oflag & FCI_O_CREAT) ? plat::OpenMode::CreateNew : plat::OpenMode::Read;
-        plat::FileHandle h = plat::OpenFile(pszFile, mode);
+        TCabContext* c = ContextOf(pv);
+        const std::string path = pszFile;
+        const bool create = (oflag & FCI_O_CREAT) != 0;
+        const bool temp = create && c && c->IsTempName(path);
+        if (create && !temp && c) c->lastCabinet = path;
+        plat::OpenMode mode = !create ? plat::OpenMode::Read
+                              : temp  ? plat::OpenMode::CreateTemporary
+                                      : plat::OpenMode::CreateNew;
+        plat::FileHandle h = plat::OpenFile(path, mode);
         if (h == plat::InvalidFile) {
             *err = plat::LastError();
             return -1;
+        }
+        if (create && !temp && c) {
+            TCabContext::Written w{path, {}};
+            if (!plat::GetFileId(h, w.id)) {
+                *err = plat::LastError();
+                plat::CloseFile(h);
+                plat::DeleteFile(path);
+                return -1;
+            }
+            c->written.push_back(w);
         }
         return static_cast<INT_PTR>(h);
     } catch (...) {
@@ -137,10 +171,25 @@ long Seek(INT_PTR hf, long dist, int seektype, int* err, void*) {
     return static_cast<long>(pos);
 }
 
-int Delete(char* pszFile, int* err, void*) {
+int Delete(char* pszFile, int* err, void* pv) {
     *err = 0;
     try {
-        if (!plat::DeleteFile(pszFile)) {
+        TCabContext* c = ContextOf(pv);
+        const std::string path = pszFile;
+        if (c && c->IsTempName(path)) {
+            // The file went with its handle; its name may be gone already.
+            c->tempNames.erase(std::find(c->tempNames.begin(), c->tempNames.end(), path));
+            if (!plat::PathExists(path)) return 0;
+        } else if (c) {
+            // A cabinet the engine takes back is no longer one of ours.
+            plat::FileId id;
+            if (plat::GetFileId(path, id))
+                c->written.erase(
+                    std::remove_if(c->written.begin(), c->written.end(),
+                                   [&](const TCabContext::Written& w) { return w.id == id; }),
+                    c->written.end());
+        }
+        if (!plat::DeleteFile(path)) {
             *err = plat::LastError();
             return -1;
         }
@@ -152,7 +201,7 @@ int Delete(char* pszFile, int* err, void*) {
 
 // Reserves a unique name in the system's temporary folder, then removes the
 // file again so that the engine's exclusive create can make it.
-BOOL GetTempFile(char* pszTempName, int cbTempName, void*) {
+BOOL GetTempFile(char* pszTempName, int cbTempName, void* pv) {
     try {
         std::string folder = plat::TempFolder();
         if (folder.empty() || folder.size() > 256) return FALSE;
@@ -162,6 +211,7 @@ BOOL GetTempFile(char* pszTempName, int cbTempName, void*) {
             plat::DeleteFile(name);
             return FALSE;
         }
+        if (TCabContext* c = ContextOf(pv)) c->tempNames.push_back(name);
         std::memcpy(pszTempName, name.c_str(), name.size() + 1);
         plat::DeleteFile(name);
         return TRUE;
@@ -212,6 +262,12 @@ INT_PTR OpenInfo(char* pszName, USHORT* pdate, USHORT* ptime, USHORT* pattribs, 
                  void* pv) {
     *err = 0;
     try {
+        // Only plain files are stored: opening a pipe would wait for a writer,
+        // and a device has no size to store.
+        if (plat::FileExists(pszName) && !plat::IsRegularFile(pszName)) {
+            *err = ENODEV;
+            return -1;
+        }
         plat::FileHandle h = plat::OpenFile(pszName, plat::OpenMode::Read);
         if (h == plat::InvalidFile) {
             *err = plat::LastError();
@@ -331,6 +387,33 @@ bool CabDestroy(HCabContext h) {
     } catch (...) {
         return false;
     }
+}
+
+std::string CabLastCabinet(HCabContext h) {
+    try {
+        TCabSession* session = SessionOf(h);
+        return session ? session->context.lastCabinet : std::string();
+    } catch (...) {
+        return std::string();
+    }
+}
+
+std::vector<std::string> CabRemoveWritten(HCabContext h) {
+    std::vector<std::string> left;
+    try {
+        TCabSession* session = SessionOf(h);
+        if (!session) return left;
+        for (const TCabContext::Written& w : session->context.written) {
+            // Only the very file written here goes: a file of the same name
+            // that has taken its place (another disk in the drive) stays.
+            plat::FileId now;
+            if (plat::GetFileId(w.path, now) && now == w.id && plat::DeleteFile(w.path)) continue;
+            left.push_back(w.path);
+        }
+        session->context.written.clear();
+    } catch (...) {
+    }
+    return left;
 }
 
 TCabError CabLastError() {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 enum TCompressionType : std::uint8_t { ctNone = 0, ctMsZip = 1, ctQuantum = 2, ctLzx = 3 };
 
@@ -31,5 +32,15 @@ bool CabAddFile(HCabContext h, const std::string& sourcePath, const std::string&
                 TCompressionType compType, int windowExponent, bool execute);
 bool CabFlush(HCabContext h, bool getNextCab);
 bool CabDestroy(HCabContext h);
+// The cabinet the engine last set out to create through h (full path); empty
+// before the first. After a failure to create or write a cabinet, the one that
+// failed.
+std::string CabLastCabinet(HCabContext h);
+// For a build that is given up: removes every cabinet created through h that
+// is still the very file created (the same file identity), and returns, in
+// order, those that could not be removed because they are out of reach (the
+// name now leads elsewhere or nowhere, as when another disk is in the drive)
+// or would not go. Call before CabDestroy.
+std::vector<std::string> CabRemoveWritten(HCabContext h);
 TCabError CabLastError();
 std::string CabErrorText(int code);

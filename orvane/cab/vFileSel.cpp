@@ -39,22 +39,28 @@ std::size_t DriveLength(const std::string& path) {
     }
 }
 
-// Joins the components of a path with "\", leaving out empty, "." and ".."
-// components.
+// Joins the components of a path with "\\" as the file system resolves them:
+// empty and "." components are left out, and ".." takes back the component
+// before it. A ".." with nothing before it is left out, so that no name
+// climbs above the top of the cabinet.
 std::string CabinetComponents(const std::string& path) {
-    std::string out;
+    std::vector<std::string> parts;
     std::size_t i = 0;
     while (i <= path.size()) {
         std::size_t j = i;
         while (j < path.size() && !IsEntrySeparator(path[j]))
             ++j;
         std::string part = path.substr(i, j - i);
-        if (!part.empty() && part != "." && part != "..") {
-            if (!out.empty()) out += '\\';
-            out += part;
+        if (part == "..") {
+            if (!parts.empty()) parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(std::move(part));
         }
         i = j + 1;
     }
+    std::string out;
+    for (const std::string& part : parts)
+        out += (out.empty() ? "" : "\\") + part;
     return out;
 }
 

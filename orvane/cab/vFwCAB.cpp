@@ -17,17 +17,35 @@ std::atomic<tvFwCAB*> currentCab{nullptr};
 constexpr int kInterfaceUserAbort = 7;
 
 // Destroys the compression context however the build ends, also when a
-// handler throws out of an event raised by Encode itself.
+// handler throws out of an event raised by Encode itself; a build that leaves
+// that way has not finished, and the cabinets it wrote go with it.
 class ContextGuard {
   public:
     explicit ContextGuard(HCabContext h) : h_(h) {}
-    ~ContextGuard() { CabDestroy(h_); }
+    ~ContextGuard() {
+        if (!settled_) CabRemoveWritten(h_);
+        CabDestroy(h_);
+    }
     ContextGuard(const ContextGuard&) = delete;
     ContextGuard& operator=(const ContextGuard&) = delete;
+    // The build's cabinets are dealt with: kept as a finished set, or removed.
+    void Settled() { settled_ = true; }
 
   private:
     HCabContext h_;
+    bool settled_ = false;
 };
+
+// The names of cabinets left of a set, quoted, a handful at most.
+std::string CabinetList(const std::vector<std::string>& cabinets) {
+    constexpr std::size_t Shown = 8;
+    std::string text;
+    for (std::size_t i = 0; i < cabinets.size() && i < Shown; ++i)
+        text += (i ? ", \"" : "\"") + cabinets[i] + "\"";
+    if (cabinets.size() > Shown)
+        text += " and " + std::to_string(cabinets.size() - Shown) + " more";
+    return text;
+}
 
 std::mt19937 ClockSeeded() {
     auto wall = std::chrono::system_clock::now().time_since_epoch().count();
@@ -68,6 +86,32 @@ void tvFwCAB::RaiseError(int errId, int apiCode, const std::string& text, int& a
     if (OnErrorNotify) OnErrorNotify(*this, errId, apiCode, text, action);
 }
 
+// Raises a failure of the layer with the codes of its error record, noting
+// first which cabinet file it concerns.
+void tvFwCAB::RaiseLayerError(HCabContext h, int errId, int& action) {
+    constexpr int CabinetFileFailure = 6;
+    TCabError e = CabLastError();
+    failedCabinet_.clear();
+    if (e.erfOper == CabinetFileFailure) {
+        // A system error comes from making or writing a file: the last
+        // cabinet begun. Otherwise the cabinet in progress had no room.
+        failedCabinet_ = h && e.erfType != 0 ? CabLastCabinet(h) : std::string();
+        if (failedCabinet_.empty()) failedCabinet_ = cabFile_;
+    }
+    RaiseError(errId, e.erfType, CabErrorText(e.erfOper), action);
+}
+
+// A build that does not finish leaves no part of its set that looks like a
+// result: what it wrote and can still reach goes, the rest is named.
+void tvFwCAB::GiveUpSet(HCabContext h) {
+    std::vector<std::string> left = CabRemoveWritten(h);
+    if (left.empty()) return;
+    int action = -1;
+    RaiseError(ceSetIncomplete, 0,
+               "The cabinet set is incomplete; these cabinets of it are left: " + CabinetList(left),
+               action);
+}
+
 void tvFwCAB::Encode() {
     // The relays reach the component whose build runs.
     currentCab.store(this);
@@ -94,10 +138,7 @@ void tvFwCAB::Encode() {
         action = -1;
         h = CabCreate(cabFile_, diskName_, folderSize_, diskSize_, reserved_, setNumbers(random_),
                       vFwProgressRelay, vFwNextCabinetRelay);
-        if (!h && OnErrorNotify) {
-            TCabError e = CabLastError();
-            OnErrorNotify(*this, ceCreateFailure, e.erfType, CabErrorText(e.erfOper), action);
-        }
+        if (!h && OnErrorNotify) RaiseLayerError(nullptr, ceCreateFailure, action);
     } while (!h && action != -1);
     if (!h) return;
     ContextGuard guard(h);
@@ -105,6 +146,7 @@ void tvFwCAB::Encode() {
     if (OnMajorStatus) OnMajorStatus(*this, std::string(cabFile_), 0, abort_);
     if (!abort_ && OnMinorStatus) OnMinorStatus(*this, "Scanning...", 0, abort_);
     if (abort_) {
+        guard.Settled(); // nothing written yet
         action = -1;
         RaiseError(ceUserAbort, 0, "User abort", action);
         return;
@@ -145,17 +187,16 @@ void tvFwCAB::Encode() {
     if (!abort_ && OnMajorStatus) OnMajorStatus(*this, std::string(cabFile_), 100, abort_);
     if (!abort_ && OnMinorStatus) OnMinorStatus(*this, "", 100, abort_);
 
+    bool finished = false;
     if (!abort_) {
-        bool ok = false;
         do {
             action = -1;
-            ok = CabFlush(h, false);
-            if (!ok && OnErrorNotify) {
-                TCabError e = CabLastError();
-                OnErrorNotify(*this, ceCabFailure, e.erfType, CabErrorText(e.erfOper), action);
-            }
-        } while (!ok && action == 1);
+            finished = CabFlush(h, false);
+            if (!finished && OnErrorNotify) RaiseLayerError(h, ceCabFailure, action);
+        } while (!finished && action == 1);
     }
+    guard.Settled();
+    if (!finished) GiveUpSet(h);
     // The guard destroys the context; its result tells nothing more.
 }
 
@@ -172,7 +213,7 @@ void tvFwCAB::AddOneFile(HCabContext h, const std::string& sourcePath,
             RaiseError(ceUserAbort, 0, "User abort", action);
             action = -1;
         } else {
-            RaiseError(ceCabFailure, e.erfType, CabErrorText(e.erfOper), action);
+            RaiseLayerError(h, ceCabFailure, action);
         }
         if (action == -1) {
             abort_ = true;

@@ -41,6 +41,9 @@ enum : int {
     ceCabFailure = 802,    // adding a file or flushing failed
     ceCreateFailure = 803, // creating the compression context failed
     ceCabExists = 804,     // APICode 0, "Cabinet already exists"
+    // APICode 0: a build that did not finish removed the cabinets of its set
+    // that it could reach; ErrText names those that are left elsewhere.
+    ceSetIncomplete = 805,
 };
 
 class tvFwCAB {
@@ -102,6 +105,11 @@ class tvFwCAB {
     // through the events, the cabinets written and CabFile.
     void Encode();
 
+    // The cabinet that could not be created or written when the last
+    // ceCabFailure or ceCreateFailure was raised; empty when that failure was
+    // not about a cabinet file.
+    std::string FailedCabinet() const { return failedCabinet_; }
+
     // ---- entry points of the layer's relays ---------------------------
 
     // Raises OnMinorStatus for the file being compressed.
@@ -124,6 +132,8 @@ class tvFwCAB {
   private:
     void AddOneFile(HCabContext h, const std::string& sourcePath, const std::string& nameInCab);
     void RaiseError(int errId, int apiCode, const std::string& text, int& action);
+    void RaiseLayerError(HCabContext h, int errId, int& action);
+    void GiveUpSet(HCabContext h);
 
     std::string cabFile_;
     std::string diskName_;
@@ -142,6 +152,7 @@ class tvFwCAB {
     std::int32_t fileTotal_ = 0;
     std::int32_t filesDone_ = 0;
     int windowExponent_ = 17;
+    std::string failedCabinet_;
     std::mt19937 random_;
 };
 

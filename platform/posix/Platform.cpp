@@ -57,6 +57,7 @@ FileHandle OpenFile(const std::string& path, OpenMode mode) {
         flags |= O_WRONLY | O_CREAT | O_TRUNC;
         break;
     case OpenMode::CreateNew:
+    case OpenMode::CreateTemporary:
         flags |= O_RDWR | O_CREAT | O_EXCL;
         break;
     case OpenMode::Append:
@@ -78,6 +79,7 @@ FileHandle OpenFile(const std::string& path, OpenMode mode) {
         return InvalidFile;
     }
     if (mode == OpenMode::Read) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    if (mode == OpenMode::CreateTemporary) ::unlink(path.c_str());
     return fd;
 }
 

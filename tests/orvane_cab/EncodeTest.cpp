@@ -245,6 +245,46 @@ TEST_F(EncodeTest, ThreeCabinets) {
     EXPECT_EQ(cab.CabFile(), base + "other.cab");
 }
 
+TEST_F(EncodeTest, ASetThatIsNotFinishedIsTakenBackAndWhatIsOutOfReachNamed) {
+    // Three cabinets, and the flush of the third fails for good: the two
+    // written cabinets that can still be reached go, the one out of reach
+    // (on a disk taken out) is named, and a failing cabinet file is told.
+    fakecab::script().filesPerCabinet = 1;
+    fakecab::script().flushFailures = 1;
+    fakecab::script().outOfReach = {base + "out.cab"};
+    std::string failed;
+    error = [&](int id, int& action) {
+        if (id == ceCabFailure) failed = cab.FailedCabinet();
+        action = 0;
+    };
+    cab.Encode();
+    ASSERT_GE(events.size(), 2u);
+    EXPECT_EQ(events[events.size() - 2], "error 802 28 Could not create cabinet file (-1)");
+    EXPECT_EQ(events.back(), "error 805 0 The cabinet set is incomplete; these cabinets of it "
+                             "are left: \"" +
+                                 base + "out.cab\" (-1)");
+    EXPECT_EQ(failed, base + "out2.cab");
+    EXPECT_EQ(fakecab::record().cabinetsRemoved, Events{base + "out2.cab"});
+    EXPECT_FALSE(testutil::Exists(base + "out2.cab"));
+    EXPECT_EQ(fakecab::record().destroys, 1);
+
+    // An aborted build takes its cabinets back as well; a finished one keeps
+    // them.
+    fakecab::Reset();
+    fakecab::script().filesPerCabinet = 1;
+    major = [](int pct, bool& abort) { abort = pct == 66; };
+    events.clear();
+    cab.SetCabFile(base + "aborted.cab");
+    cab.Encode();
+    EXPECT_EQ(fakecab::record().cabinetsRemoved, Events{base + "aborted.cab"});
+    fakecab::Reset();
+    major = nullptr;
+    cab.SetCabFile(base + "done.cab");
+    cab.Encode();
+    EXPECT_TRUE(fakecab::record().cabinetsRemoved.empty());
+    EXPECT_TRUE(testutil::Exists(base + "done.cab"));
+}
+
 TEST_F(EncodeTest, CreateAndFlushFailures) {
     fakecab::script().createFailures = 2;
     error = [](int, int& action) { action = 0; };

@@ -2,6 +2,7 @@
 
 #include "Platform.h"
 
+#include <algorithm>
 #include <memory>
 
 namespace fakecab {
@@ -18,6 +19,8 @@ struct Context {
     int iCab = 1;
     int iDisk = 1;
     std::vector<std::string> names; // stored in the cabinet in progress
+    std::vector<std::string> written;
+    std::string lastCabinet;
     TProgressRelay progress = nullptr;
     TNextCabinetRelay nextCabinet = nullptr;
 };
@@ -32,6 +35,7 @@ bool Fail(int oper, int type) {
 // Writes the cabinet in progress; like the engine, never over an existing file.
 bool WriteCabinet(Context& c) {
     std::string path = c.folder + c.cabName;
+    c.lastCabinet = path;
     plat::File f;
     if (!f.Open(path, plat::OpenMode::CreateNew)) return Fail(6, plat::LastError());
     std::string text;
@@ -39,6 +43,7 @@ bool WriteCabinet(Context& c) {
         text += n + "\n";
     plat::WriteFile(f.Handle(), text.data(), text.size());
     theRecord.cabinetsWritten.push_back(path);
+    c.written.push_back(path);
     theRecord.diskNumbers.push_back(c.iDisk);
     c.names.clear();
     return true;
@@ -131,6 +136,26 @@ bool CabDestroy(HCabContext h) {
     --theRecord.liveContexts;
     delete static_cast<Context*>(h);
     return true;
+}
+
+std::string CabLastCabinet(HCabContext h) {
+    return static_cast<Context*>(h)->lastCabinet;
+}
+
+std::vector<std::string> CabRemoveWritten(HCabContext h) {
+    Context& c = *static_cast<Context*>(h);
+    std::vector<std::string> left;
+    for (const std::string& path : c.written) {
+        const auto& far = theScript.outOfReach;
+        if (std::find(far.begin(), far.end(), path) != far.end()) {
+            left.push_back(path);
+        } else {
+            plat::DeleteFile(path);
+            theRecord.cabinetsRemoved.push_back(path);
+        }
+    }
+    c.written.clear();
+    return left;
 }
 
 TCabError CabLastError() {

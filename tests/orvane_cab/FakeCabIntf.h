@@ -10,7 +10,9 @@
 //    first closes it (writes it) and asks for the next one through the
 //    next-cabinet relay; an abort answer fails the call with code 7;
 //  - CabFlush writes the cabinet in progress, fails flushFailures times first
-//    (code 6), and fails with code 6 when that file already exists.
+//    (code 6), and fails with code 6 when that file already exists;
+//  - CabRemoveWritten deletes the cabinets the context wrote, but for those
+//    listed in outOfReach, which it returns.
 // A "cabinet" written by the double is a text file listing the names stored
 // in it, one per line.
 #pragma once
@@ -28,6 +30,7 @@ struct Script {
     std::map<std::string, int> unreadable;
     int filesPerCabinet = 0; // 0: everything in one cabinet
     int flushFailures = 0;
+    std::vector<std::string> outOfReach; // full paths
 };
 
 struct AddCall {
@@ -56,6 +59,7 @@ struct Record {
     int liveContexts = 0;
     std::vector<std::string> cabinetsWritten; // full paths, in order
     std::vector<int> diskNumbers;             // iDisk of each cabinet written
+    std::vector<std::string> cabinetsRemoved; // by CabRemoveWritten
 };
 
 // Clears the script and the record; call at the start of each test.

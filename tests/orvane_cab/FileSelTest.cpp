@@ -166,4 +166,17 @@ TEST_F(FileSelTest, RelativeEntriesAndNamesThatWouldClimbOut) {
     EXPECT_EQ(NameInCabinet("//srv/a.txt", "a.txt", "//srv/", true, false), "srv\\a.txt");
 }
 
+TEST_F(FileSelTest, DotDotInAnEntryNamesTheFolderTheFileIsIn) {
+    // The entry reaches the root's own files through sub1/..: they are stored
+    // under the root's path, where they are, not under sub1.
+    std::string full = root.substr(1);
+    for (char& c : full)
+        if (c == '/') c = '\\';
+    EXPECT_EQ(Add(root + "sub1/../*.dat", false, true, false),
+              (Files{{root + "sub1/../x.dat", full + "x.dat"}}));
+    EXPECT_EQ(NameInCabinet("/in/sub/.//../top.txt", "top.txt", "/in/sub/", true, false),
+              "in\\top.txt");
+    EXPECT_EQ(NameInCabinet("/in/a/../../../../etc/x", "x", "/in/a/", true, false), "etc\\x");
+}
+
 } // namespace

@@ -3,6 +3,10 @@
 //
 //   vcab [-m none|mszip|lzx:N] [-s cabinet-size] [-f folder-threshold]
 //        [-r header-reserve] [-i set-id] out.cab file...
+//
+// Each file is stored under its own name; names holding a backslash and
+// anything but regular files are refused before a cabinet is begun. A build
+// that fails exits with 1 and removes the cabinets it wrote.
 #include "Platform.h"
 #include "vCabIntf.h"
 
@@ -102,12 +106,56 @@ Options Parse(int argc, char** argv) {
     return o;
 }
 
-int Fail(const std::string& what) {
+// Tells the failure of the last call. A cabinet that could not be made is
+// named, with the system's reason or, when the system had none, the cabinet
+// size that left no room.
+void TellFailure(HCabContext h, std::string what, std::int32_t cabinetSize) {
     TCabError e = CabLastError();
     std::string text = CabErrorText(e.erfOper);
-    if (e.erfType != 0) text += " (" + plat::ErrorText(e.erfType) + ")";
+    if (e.erfOper == 6 && e.erfType != 0 && h && !CabLastCabinet(h).empty()) {
+        what = CabLastCabinet(h); // the system refused to make or write it
+    } else if (e.erfOper == 6 && h) {
+        what = CabinetName(g_lastCabinet);
+    }
+    if (e.erfType != 0)
+        text += " (" + plat::ErrorText(e.erfType) + ")";
+    else if (e.erfOper == 6)
+        text += " (the cabinet size " + std::to_string(cabinetSize) + " is too small)";
     std::fprintf(stderr, "vcab: %s: %s\n", what.c_str(), text.c_str());
+}
+
+// A build that failed leaves none of its cabinets behind: those still within
+// reach are removed, the others are named.
+int GiveUp(HCabContext h) {
+    std::vector<std::string> left = CabRemoveWritten(h);
+    CabDestroy(h);
+    if (!left.empty()) {
+        std::string names;
+        for (const std::string& c : left)
+            names += (names.empty() ? "" : ", ") + c;
+        std::fprintf(stderr,
+                     "vcab: the cabinet set is incomplete; these cabinets of it are left: %s\n",
+                     names.c_str());
+    }
     return 1;
+}
+
+// Only plain files are stored, under their own names, which must not hold
+// the cabinet's folder separator.
+bool Storable(const std::string& file) {
+    if (plat::PathExists(file) && !plat::IsRegularFile(file)) {
+        std::fprintf(stderr, "vcab: %s: not a regular file; only regular files can be stored\n",
+                     file.c_str());
+        return false;
+    }
+    if (BaseName(file).find('\\') != std::string::npos) {
+        std::fprintf(stderr,
+                     "vcab: %s: a name stored in a cabinet cannot hold a backslash, which "
+                     "readers take for a folder separator\n",
+                     file.c_str());
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -127,22 +175,25 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "vcab: %s: Cabinet already exists\n", o.cabinet.c_str());
         return 1;
     }
+    for (const std::string& file : o.files)
+        if (!Storable(file)) return 1;
     int setNumber = o.setId >= 0 ? o.setId : static_cast<int>(std::random_device{}() & 0xFFFF);
 
     HCabContext h = CabCreate(o.cabinet, "", o.folderThreshold, o.cabinetSize, o.headerReserve,
                               setNumber, NoProgress, NextCabinet);
-    if (!h) return Fail(o.cabinet);
+    if (!h) {
+        TellFailure(nullptr, o.cabinet, o.cabinetSize);
+        return 1;
+    }
     for (const std::string& file : o.files) {
         if (!CabAddFile(h, file, BaseName(file), o.type, o.window, false)) {
-            int rc = Fail(file);
-            CabDestroy(h);
-            return rc;
+            TellFailure(h, file, o.cabinetSize);
+            return GiveUp(h);
         }
     }
     if (!CabFlush(h, false)) {
-        int rc = Fail(CabinetName(g_lastCabinet));
-        CabDestroy(h);
-        return rc;
+        TellFailure(h, CabinetName(g_lastCabinet), o.cabinetSize);
+        return GiveUp(h);
     }
     CabDestroy(h);
 
