@@ -24,10 +24,14 @@ struct TCabContext {
     // Names handed out for the engine's temporary files.
     std::vector<std::string> tempNames;
     // Every cabinet the engine created, with the identity of the very file
-    // it created, and the last one it set out to create.
+    // it created and its size when the engine closed it (file numbers are
+    // used again for new files once a file is deleted), and the last one it
+    // set out to create.
     struct Written {
         std::string path;
         plat::FileId id;
+        plat::FileHandle open = plat::InvalidFile;
+        std::int64_t size = -1;
     };
     std::vector<Written> written;
     std::string lastCabinet;
@@ -108,7 +112,7 @@ INT_PTR Open(char* pszFile, int oflag, int, int* err, void* pv) {
             return -1;
         }
         if (create && !temp && c) {
-            TCabContext::Written w{path, {}};
+            TCabContext::Written w{path, {}, h, -1};
             if (!plat::GetFileId(h, w.id)) {
                 *err = plat::LastError();
                 plat::CloseFile(h);
@@ -143,8 +147,14 @@ UINT Write(INT_PTR hf, void* memory, UINT cb, int* err, void*) {
     return cb;
 }
 
-int Close(INT_PTR hf, int* err, void*) {
+int Close(INT_PTR hf, int* err, void* pv) {
     *err = 0;
+    if (TCabContext* c = ContextOf(pv))
+        for (TCabContext::Written& w : c->written)
+            if (w.open == static_cast<plat::FileHandle>(hf)) {
+                w.size = plat::FileSize(w.open);
+                w.open = plat::InvalidFile;
+            }
     if (!plat::CloseFile(static_cast<plat::FileHandle>(hf))) {
         *err = plat::LastError();
         return -1;
@@ -407,7 +417,9 @@ std::vector<std::string> CabRemoveWritten(HCabContext h) {
             // Only the very file written here goes: a file of the same name
             // that has taken its place (another disk in the drive) stays.
             plat::FileId now;
-            if (plat::GetFileId(w.path, now) && now == w.id && plat::DeleteFile(w.path)) continue;
+            if (plat::GetFileId(w.path, now) && now == w.id &&
+                (w.size < 0 || plat::FileSizeOf(w.path) == w.size) && plat::DeleteFile(w.path))
+                continue;
             left.push_back(w.path);
         }
         session->context.written.clear();

@@ -10,6 +10,18 @@ std::string OverwriteQuestion(const std::string& path) {
     return "Cabinet " + Quoted(path) + " already exists. Overwrite?";
 }
 
+// The interface's text of a failure, with the cabinet file it concerns and
+// the system's reason, or the cabinet size that left no room, when the
+// component names such a cabinet.
+std::string FailureText(const tvFwCAB& cab, int apiCode, const std::string& errText) {
+    const std::string cabinet = cab.FailedCabinet();
+    if (cabinet.empty()) return errText;
+    const std::string reason =
+        apiCode != 0 ? plat::ErrorText(apiCode)
+                     : "no room in a cabinet of " + std::to_string(cab.DiskSize()) + " bytes";
+    return errText + " " + Quoted(cabinet) + ": " + reason;
+}
+
 } // namespace
 
 void TCabEvents::Bind(tvFwCAB& cab) {
@@ -36,10 +48,24 @@ void TCabEvents::Log(const std::string& line) {
     Ask(line, miWarning, mbOk);
 }
 
+void TCabEvents::Fatal(const std::string& text) {
+    if (LogMode())
+        Log(text);
+    else
+        Ask("Fatal Error:\r" + text, miError, mbOk);
+}
+
+void TCabEvents::AbortFor(const std::string& reason, bool told) {
+    forcedAbort_ = true;
+    abortReason_ = told ? std::string() : reason;
+}
+
 void TCabEvents::BuildStarting() {
     started_ = false;
     cabInProgress_.clear();
     aborted_ = false;
+    forcedAbort_ = false;
+    abortReason_.clear();
 }
 
 std::string TCabEvents::IncompleteCabinet() const {
@@ -76,6 +102,7 @@ void TCabEvents::CabMessageNotify(tvFwCAB& Sender, std::string& NewCabName,
     while (DriveFreeSpace(folder) < static_cast<std::int64_t>(Sender.DiskSize())) {
         if (LogMode()) {
             Log("Insufficient space on target path");
+            AbortFor("", true);
             Abort = true;
         } else if (Ask("Please insert a new disk to continue", miInformation, mbOkCancel) ==
                    idCancel) {
@@ -99,14 +126,17 @@ void TCabEvents::CabMessageNotify(tvFwCAB& Sender, std::string& NewCabName,
     // Another's file keeps its place unless the user lets it go.
     cabInProgress_.clear();
     if (!LogMode() && Ask(OverwriteQuestion(fullPath), miQuestion, mbYesNo) != idYes) return;
-    if (plat::DeleteFile(fullPath))
+    if (plat::DeleteFile(fullPath)) {
         cabInProgress_ = fullPath;
-    else
+    } else {
+        AbortFor("Cabinet " + Quoted(fullPath) + " could not be deleted: " + plat::LastErrorText(),
+                 false);
         Abort = true;
+    }
     NoteAbort(Abort);
 }
 
-void TCabEvents::CabErrorNotify(tvFwCAB& Sender, int ErrID, int, const std::string& ErrText,
+void TCabEvents::CabErrorNotify(tvFwCAB& Sender, int ErrID, int APICode, const std::string& ErrText,
                                 int& Action) {
     switch (ErrID) {
     case ceCabExists: {
@@ -115,13 +145,14 @@ void TCabEvents::CabErrorNotify(tvFwCAB& Sender, int ErrID, int, const std::stri
         Action = plat::DeleteFile(cabFile) ? 1 : -1;
         break;
     }
-    case ceCabFailure:
+    case ceCabFailure: {
+        const std::string text = FailureText(Sender, APICode, ErrText);
         if (LogMode()) {
-            Log(ErrText);
+            Log(text);
             Action = 0;
             break;
         }
-        switch (Ask("Error:\r" + ErrText + "\r\rRetry?", miQuestion, mbYesNoCancel)) {
+        switch (Ask("Error:\r" + text + "\r\rRetry?", miQuestion, mbYesNoCancel)) {
         case idYes:
             Action = 1;
             break;
@@ -133,11 +164,26 @@ void TCabEvents::CabErrorNotify(tvFwCAB& Sender, int ErrID, int, const std::stri
             break;
         }
         break;
-    default:
+    }
+    case ceUserAbort:
+        // An abort that the build answered for itself (no room, a cabinet
+        // that would not go) is told by its reason, never as the user's.
+        if (!forcedAbort_ || state_.Cancel.load())
+            Fatal(ErrText);
+        else if (!abortReason_.empty())
+            Fatal(abortReason_);
+        abortReason_.clear();
+        Action = -1;
+        break;
+    case ceSetIncomplete:
         if (LogMode())
             Log(ErrText);
         else
-            Ask("Fatal Error:\r" + ErrText, miError, mbOk);
+            Ask(ErrText, miWarning, mbOk);
+        Action = -1;
+        break;
+    default:
+        Fatal(FailureText(Sender, APICode, ErrText));
         Action = -1;
         break;
     }

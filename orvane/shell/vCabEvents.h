@@ -29,6 +29,10 @@ class TCabEvents {
     // could not be created) the line is shown in a box instead.
     void Log(const std::string& line);
 
+    // A problem that ends a job: a log line in log mode, otherwise an error
+    // box "Fatal Error:" with the text.
+    void Fatal(const std::string& text);
+
     // Bookkeeping of one build, so that a build stopped by closing the window
     // leaves no incomplete cabinet behind.
     void BuildStarting();
@@ -38,6 +42,9 @@ class TCabEvents {
 
   private:
     TMsgAnswer Ask(const std::string& text, TMsgIcon icon, TMsgButtons buttons);
+    // An abort answered for a reason of the build's own, not by the user:
+    // the reason is told in place of "User abort" unless it was told already.
+    void AbortFor(const std::string& reason, bool told);
     bool LogMode() const { return state_.LogMode; }
     void NoteAbort(bool abort) { aborted_ = aborted_ || abort; }
 
@@ -46,4 +53,6 @@ class TCabEvents {
     bool started_ = false;      // the first status event of the build came
     std::string cabInProgress_; // the cabinet being written, when this build creates it
     bool aborted_ = false;
+    bool forcedAbort_ = false; // the last abort answer was not the user's
+    std::string abortReason_;  // still to be told
 };

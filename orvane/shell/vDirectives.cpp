@@ -81,7 +81,9 @@ bool ReadNextJob(tvFwCAB& cab, TShellState& state) {
     if (list.Eof()) return false;
 
     std::string last = list.ReadLine();
-    const std::string path = WithCabExtension(last);
+    // A line without a file name names no cabinet: the job gets an empty
+    // cabinet path, which the worker refuses, rather than a file ".cab".
+    const std::string path = FileNamePart(last).empty() ? std::string() : WithCabExtension(last);
     state.CurrentCab.Set(path);
     cab.SetCabFile(path);
 

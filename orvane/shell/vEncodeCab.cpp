@@ -19,6 +19,10 @@ void EncodeCab::Execute() {
         for (;;) {
             state_.Gate.Pass();
             if (state_.Cancel.load(std::memory_order_relaxed) || !ReadNextJob(cab_, state_)) break;
+            if (cab_.CabFile().empty()) {
+                events_.Fatal(NoCabinetNamed);
+                continue;
+            }
             if (state_.Spanning) {
                 state_.BaseCabName = cab_.CabFile();
                 cab_.SetCabFile(FolderPart(state_.BaseCabName) + FileStem(state_.BaseCabName) +

@@ -10,6 +10,9 @@
 
 #include <thread>
 
+// Told for a job whose cabinet line names no file; the job is left out.
+inline constexpr const char* NoCabinetNamed = "No cabinet file is named in the list directive";
+
 class EncodeCab {
   public:
     EncodeCab(tvFwCAB& cab, TShellState& state, TCabEvents& events)

@@ -24,7 +24,7 @@ using cabtest::CabImage;
 struct Relays {
     std::vector<std::pair<std::string, int>> progress;
     std::vector<int> cabNos, diskNos;
-    std::vector<std::string> tempFilesDuringAdd;
+    std::vector<std::string> tempFilesDuringAdd, tempFilesHeld;
     std::string watchFolder;
     bool abortProgress = false, throwProgress = false, abortNext = false;
     std::string longName;
@@ -37,10 +37,24 @@ std::vector<std::string> TempFiles(const std::string& folder) {
     return names;
 }
 
+// What this process holds open in the folder, as the system names it.
+std::vector<std::string> OpenIn(const std::string& folder) {
+    std::vector<std::string> held;
+    for (const auto& e : fs::directory_iterator("/proc/self/fd")) {
+        std::error_code ec;
+        std::string target = fs::read_symlink(e.path(), ec).string();
+        if (!ec && target.rfind(folder + "/", 0) == 0)
+            held.push_back(target.substr(folder.size() + 1));
+    }
+    return held;
+}
+
 void Progress(const std::string& file, int percent, bool& abort) {
     g.progress.emplace_back(file, percent);
-    if (!g.watchFolder.empty() && g.tempFilesDuringAdd.empty())
+    if (!g.watchFolder.empty() && g.tempFilesDuringAdd.empty()) {
         g.tempFilesDuringAdd = TempFiles(g.watchFolder);
+        g.tempFilesHeld = OpenIn(g.watchFolder);
+    }
     if (g.throwProgress) throw std::runtime_error("handler failed");
     abort = g.abortProgress;
 }
@@ -97,10 +111,13 @@ TEST_F(IntfTest, BuildsACabinetAndCleansUp) {
     EXPECT_FALSE(e.fError);
     ASSERT_TRUE(CabDestroy(h));
 
-    // The temporary file lived in the system's temporary folder under "vFw"
-    // while the engine worked, and nothing is left there afterwards.
-    ASSERT_EQ(g.tempFilesDuringAdd.size(), 1u);
-    EXPECT_EQ(g.tempFilesDuringAdd[0].rfind("vFw", 0), 0u);
+    // The temporary file was made in the system's temporary folder under
+    // "vFw", and its name was gone while the engine worked with it, so that
+    // not even a killed process leaves it there.
+    EXPECT_TRUE(g.tempFilesDuringAdd.empty());
+    ASSERT_EQ(g.tempFilesHeld.size(), 1u);
+    EXPECT_EQ(g.tempFilesHeld[0].rfind("vFw", 0), 0u);
+    EXPECT_NE(g.tempFilesHeld[0].find("(deleted)"), std::string::npos);
     EXPECT_TRUE(TempFiles(temp.path()).empty());
 
     CabImage cab = CabImage::Load(work / "out.cab");
@@ -303,6 +320,44 @@ TEST_F(IntfTest, NextCabinetRelayAbortsOrGivesAnUnusableName) {
     EXPECT_EQ(CabLastError().erfOper, 6);
     CabDestroy(h);
     EXPECT_TRUE(TempFiles(temp.path()).empty());
+}
+
+TEST_F(IntfTest, GivingUpRemovesOnlyTheVeryCabinetsWritten) {
+    std::string big = File("big.bin", testutil::RandomBytes(100000, 7));
+    HCabContext h = Create("out.cab", 30000);
+    ASSERT_NE(h, nullptr);
+    ASSERT_TRUE(CabAddFile(h, big, "big.bin", ctNone, 0, false));
+    ASSERT_TRUE(fs::exists(work / "part2.cab"));
+    ASSERT_TRUE(fs::exists(work / "part3.cab"));
+    EXPECT_EQ(CabLastCabinet(h), work / "part3.cab");
+    // Files of the same names took the place of the first two cabinets (as
+    // on another disk put in; the second even under the number of the file
+    // deleted before it): they are not ours and stay, and those two cabinets
+    // are named as out of reach.
+    testutil::WriteFile(work / "other", "another disk's file");
+    fs::rename(work / "other", work / "out.cab");
+    fs::remove(work / "part2.cab");
+    testutil::WriteFile(work / "part2.cab", "made since");
+    EXPECT_EQ(CabRemoveWritten(h),
+              (std::vector<std::string>{work / "out.cab", work / "part2.cab"}));
+    EXPECT_EQ(testutil::ReadFile(work / "out.cab"), "another disk's file");
+    EXPECT_EQ(testutil::ReadFile(work / "part2.cab"), "made since");
+    EXPECT_FALSE(fs::exists(work / "part3.cab"));
+    EXPECT_TRUE(CabRemoveWritten(h).empty()); // nothing is tried twice
+    CabDestroy(h);
+}
+
+TEST_F(IntfTest, OnlyRegularFilesAreOpenedForStoring) {
+    std::string fifo = work / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    HCabContext h = Create();
+    // Opening the pipe would wait for a writer that never comes.
+    for (const std::string& odd : {fifo, std::string("/dev/zero")}) {
+        EXPECT_FALSE(CabAddFile(h, odd, "odd", ctMsZip, 0, false)) << odd;
+        EXPECT_EQ(CabLastError().erfOper, 1) << odd;
+        EXPECT_NE(CabLastError().erfType, 0) << odd;
+    }
+    CabDestroy(h);
 }
 
 TEST_F(IntfTest, SourcesThatCannotBeStored) {

@@ -1,12 +1,14 @@
 // The vcab tool: options, names of the cabinets of a set, its report lines and
 // exit codes.
 #include "CabImage.h"
+#include "Readers.h"
 #include "TestUtil.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <sstream>
+#include <sys/stat.h>
 
 namespace {
 
@@ -119,6 +121,74 @@ TEST_F(VcabTest, LzxIsEitherWrittenOrReportedAsUnknown) {
         EXPECT_EQ(r.exitCode, 1);
         EXPECT_NE(r.output.find("Unknown compression type"), std::string::npos) << r.output;
     }
+}
+
+TEST_F(VcabTest, SmallCabinetSizesWorkForEveryMethod) {
+    // Room for the data is what the real names leave, not what the longest
+    // names would.
+    const std::string data = testutil::RandomBytes(200000, 3);
+    std::string f = File("f", data);
+    for (const char* method : {"none", "mszip", "lzx:15", "lzx:21"})
+        for (const char* size : {"800", "1000"}) {
+            const std::string cab = dir / (std::string("s") + size + method + ".cab");
+            testutil::RunResult r = Vcab({"-m", method, "-s", size, cab, f});
+            ASSERT_EQ(r.exitCode, 0) << method << " " << size << ": " << r.output;
+            cabtest::Extraction x = cabtest::ExtractWith(cabtest::Reader::Cabextract, cab);
+            ASSERT_TRUE(x.ok) << method << " " << size << ": " << x.log;
+            EXPECT_TRUE(x.files["f"] == data) << method << " " << size;
+        }
+}
+
+TEST_F(VcabTest, ACabinetSizeTooSmallIsToldAndLeavesNothing) {
+    std::string f = File("f", testutil::RandomBytes(200000, 4));
+    // 300 bytes cannot hold the header with room for the next names; 600
+    // holds some cabinets before a piece no longer fits: the set is taken back.
+    for (const char* size : {"300", "600"}) {
+        testutil::RunResult r = Vcab({"-m", "none", "-s", size, dir / "o.cab", f});
+        EXPECT_EQ(r.exitCode, 1) << r.output;
+        EXPECT_NE(r.output.find("Could not create cabinet file (the cabinet size " +
+                                std::string(size) + " is too small)"),
+                  std::string::npos)
+            << r.output;
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1)
+            << size;
+    }
+}
+
+TEST_F(VcabTest, OnlyRegularFilesUnderPlainNamesAreStored) {
+    std::string fifo = dir / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    fs::create_directories(dir / "folder");
+    std::string a = File("a", "a");
+    // A pipe is refused without waiting for a writer; a device is not taken
+    // for an empty file.
+    for (const std::string& odd : {std::string("/dev/zero"), fifo, dir / "folder"}) {
+        testutil::RunResult r = Vcab({dir / "o.cab", a, odd});
+        EXPECT_EQ(r.exitCode, 1) << r.output;
+        EXPECT_NE(r.output.find(odd + ": not a regular file"), std::string::npos) << r.output;
+    }
+    // Readers take a backslash in a stored name for a folder separator.
+    std::string slash = File("trail\\", "t");
+    testutil::RunResult r = Vcab({dir / "o.cab", a, slash});
+    EXPECT_EQ(r.exitCode, 1) << r.output;
+    EXPECT_NE(r.output.find("cannot hold a backslash"), std::string::npos) << r.output;
+    EXPECT_FALSE(fs::exists(dir / "o.cab"));
+}
+
+TEST_F(VcabTest, DiskFullMidSetRemovesTheCabinetsWritten) {
+    const std::string disk = dir / "disk";
+    fs::create_directories(disk);
+    if (testutil::Run({"mount", "-t", "tmpfs", "-o", "size=128k", "tmpfs", disk}).exitCode != 0)
+        GTEST_SKIP() << "cannot mount a tmpfs here";
+    std::string f = File("f", testutil::RandomBytes(200000, 5));
+    testutil::RunResult r = Vcab({"-m", "none", "-s", "50000", disk + "/o.cab", f});
+    const bool empty = fs::is_empty(disk);
+    testutil::Run({"umount", disk});
+    EXPECT_EQ(r.exitCode, 1) << r.output;
+    EXPECT_NE(r.output.find("/o3.cab: Could not create cabinet file (No space left on device)"),
+              std::string::npos)
+        << r.output;
+    EXPECT_TRUE(empty) << "o.cab and o2.cab were written before the disk was full";
 }
 
 } // namespace

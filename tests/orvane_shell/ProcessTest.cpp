@@ -180,6 +180,50 @@ TEST_F(Orvane, SourceFileThatCannotBeOpenedIsLogged) {
     ExpectHolds(out + "/pack.cab", files);
 }
 
+// ---- builds that fail leave nothing that looks like a result ---------------------
+
+TEST_F(Orvane, DiskFullMidSetLeavesNoCabinetAndLogsTheRealCause) {
+    if (!SmallDisk("128k")) GTEST_SKIP() << "cannot mount a tmpfs here";
+    Sources(4, 40000);
+    List({out + "/a", src + "/*", "$", "$"});
+    Settings("50000", log);
+    RunResult r = RunOffscreen();
+    EXPECT_EQ(r.exitCode, 0) << r.output; // the outcome is told by the log and the files
+    // Two cabinets fitted before the disk was full; neither is left.
+    EXPECT_EQ(Cabinets(), NoCabinets);
+    EXPECT_EQ(ReadFile(log), "Insufficient space on target path\r\n");
+}
+
+TEST_F(Orvane, DiskFullWithoutSpanningNamesTheCabinetAndTheCause) {
+    if (!SmallDisk("64k")) GTEST_SKIP() << "cannot mount a tmpfs here";
+    Sources(2, 40000);
+    List({out + "/pack", src + "/*", "$", "$"});
+    Settings("", log);
+    RunResult r = RunOffscreen();
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_EQ(Cabinets(), NoCabinets);
+    EXPECT_EQ(ReadFile(log), "Could not create cabinet file \"" + out +
+                                 "/pack.cab\": No space left on device\r\n");
+}
+
+TEST_F(Orvane, AnEmptyCabinetLineIsToldAndWritesNothing) {
+    Sources(1, 1000);
+    const std::string work = dir / "work";
+    fs::create_directories(work);
+    List({"", src + "/*", "$", "$", out + "/pack", "$", "$"});
+    for (const std::string spanning : {"", "40000"}) {
+        Settings(spanning, log);
+        RunResult r = Process(Args(), Offscreen, work).Wait();
+        ASSERT_EQ(r.exitCode, 0) << r.output;
+        EXPECT_TRUE(fs::is_empty(work)) << spanning;
+        EXPECT_EQ(ReadFile(log), "No cabinet file is named in the list directive\r\n");
+        // The next job is built with the masks read so far.
+        const std::string pack = out + (spanning.empty() ? "/pack.cab" : "/pack1.cab");
+        ExpectHolds(pack, files);
+        fs::remove(pack);
+    }
+}
+
 TEST_F(Orvane, EmptyListEndsWithoutCabinetOrMessage) {
     List({});
     Settings("", log);
@@ -261,7 +305,8 @@ TEST_F(OrvaneOnX, CancelDuringABuild) {
     ASSERT_TRUE(Answer("Return")); // "Fatal Error:" with "User abort"
     RunResult r = p->Wait();
     EXPECT_EQ(r.exitCode, 0) << r.output;
-    EXPECT_EQ(Cabinets(), (std::vector<std::string>{"backup1.cab"}));
+    // The set was not finished: the cabinet it had written is taken back.
+    EXPECT_EQ(Cabinets(), NoCabinets);
 }
 
 TEST_F(OrvaneOnX, ClosingTheWindowDuringABuild) {
