@@ -2,8 +2,9 @@
 
 namespace {
 
+// A name in a message, in quotes; a very long one shortened.
 std::string Quoted(const std::string& s) {
-    return "\"" + s + "\"";
+    return "\"" + ShortenedText(s) + "\"";
 }
 
 std::string OverwriteQuestion(const std::string& path) {

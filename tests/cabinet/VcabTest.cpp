@@ -166,6 +166,8 @@ TEST_F(VcabTest, OnlyRegularFilesUnderPlainNamesAreStored) {
         testutil::RunResult r = Vcab({dir / "o.cab", a, odd});
         EXPECT_EQ(r.exitCode, 1) << r.output;
         EXPECT_NE(r.output.find(odd + ": not a regular file"), std::string::npos) << r.output;
+        EXPECT_FALSE(fs::exists(dir / "o.cab")) << odd;
+        fs::remove(dir / "o.cab");
     }
     // Readers take a backslash in a stored name for a folder separator.
     std::string slash = File("trail\\", "t");

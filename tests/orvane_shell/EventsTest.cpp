@@ -186,6 +186,9 @@ TEST_F(Events, TooLittleSpaceInLogModeIsLoggedAndAborts) {
     EXPECT_TRUE(n.abort);
     EXPECT_TRUE(boxes.shown.empty());
     EXPECT_EQ(LogText(), "Insufficient space on target path\r\n");
+    // The abort that follows was not the user's: nothing more is logged.
+    EXPECT_EQ(Error(ceUserAbort, "User abort", 0), -1);
+    EXPECT_EQ(LogText(), "Insufficient space on target path\r\n");
 }
 
 // Needs a file system of a known size that nobody else writes to.
@@ -226,6 +229,10 @@ TEST_F(EventsOnSmallDisk, AFollowOnThatCannotBeDeletedAborts) {
     EXPECT_TRUE(n.abort);
     EXPECT_EQ(n.diskNo, 1);
     EXPECT_EQ(ReadFile(mnt + "/backup2.cab"), "mine");
+    // The abort it causes is told by its reason, not as the user's.
+    EXPECT_EQ(Error(ceUserAbort, "User abort", 0), -1);
+    EXPECT_EQ(LogText(), "Cabinet \"" + mnt +
+                             "/backup2.cab\" could not be deleted: Read-only file system\r\n");
 }
 
 // ---- errors ------------------------------------------------------------------------

@@ -69,6 +69,21 @@ TEST_F(Worker, CancelDuringTheBuildEndsItWithUserAbort) {
     EXPECT_FALSE(testutil::Exists(out + "/later.cab"));
 }
 
+TEST_F(Worker, AVeryLongCabinetNameIsQuotedShortened) {
+    Sources(1, 100);
+    const std::string name = out + "/" + std::string(1 << 20, 'n') + "z";
+    List({name, src + "/*", "$", "$"});
+    worker.Execute();
+    ExpectEndedInOrder();
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    const std::string& text = boxes.shown[0].text;
+    EXPECT_LT(text.size(), 1000u);
+    EXPECT_EQ(text.rfind("Fatal Error:\rCould not create cabinet file \"" + out + "/nnn", 0), 0u)
+        << text.substr(0, 200);
+    EXPECT_NE(text.find("n...n"), std::string::npos);
+    EXPECT_NE(text.find("nz.cab\": File name too long"), std::string::npos) << text.substr(0, 200);
+}
+
 TEST_F(Worker, AListThatCannotBeReadEndsInOrder) {
     LogMode();
     ASSERT_TRUE(state.List.Open("/proc/self/mem")); // opens, but every read fails
