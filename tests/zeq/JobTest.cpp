@@ -89,8 +89,11 @@ TEST(PieSplitTest, InvalidNumbersAreReportedWithTheirLine) {
     EXPECT_FALSE(ReadPieSplit("T\n/s\n/d\n12x\n", job, error));
     EXPECT_FALSE(ReadPieSplit("T\n/s\n/d\n0x10\n", job, error));
     EXPECT_FALSE(ReadPieSplit("T\n/s\n/d\n-\n", job, error));
-    EXPECT_FALSE(ReadPieSplit("T\n/s\n/d\n" + std::string(33, '0') + "\n", job, error));
+    // Leading zeros never make a number too long, as in the other job files.
     EXPECT_TRUE(ReadPieSplit("T\n/s\n/d\n" + std::string(32, '0') + "\n", job, error));
+    EXPECT_TRUE(ReadPieSplit("T\n/s\n/d\n0\n" + std::string(300, '0') + "4096\n", job, error))
+        << error;
+    EXPECT_EQ(job.BufferSize, 4096);
 }
 
 TEST(ParseDecimalTest, AcceptsBlanksAndSignRejectsTheRest) {

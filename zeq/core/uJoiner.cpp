@@ -75,8 +75,13 @@ void Zeq::WriteJoinerData(const std::string& offsetText) {
     for (std::size_t i = 1; i <= 4; ++i)
         line(settings[i]);
     line(std::to_string(job_.PieNumber));
-    for (const std::string& names : job_.PieNames)
-        line(names);
+    // The count of zeros as the engine read it ("+2", "-0" or a run of leading
+    // zeros), in the plain form that every reader takes.
+    std::int64_t zeros = 0;
+    ParseDecimal(job_.PieNames.at(0), zeros);
+    line(std::to_string(zeros));
+    for (std::size_t i = 1; i < job_.PieNames.size(); ++i)
+        line(job_.PieNames[i]);
     line("$");
     if (job_.MakeCrc) {
         for (const std::string& crc : job_.CrcDecList)
@@ -85,6 +90,7 @@ void Zeq::WriteJoinerData(const std::string& offsetText) {
     line("$");
 
     plat::File data;
+    GuardSource(dataPath, "The joiner data");
     if (!data.Open(dataPath, plat::OpenMode::CreateAlways))
         StopOnFile("Cannot create the joiner data", dataPath);
     if (plat::WriteFile(data.Handle(), text.data(), text.size()) !=
@@ -149,11 +155,18 @@ void Zeq::MakeJoiner() {
     if (name.empty())
         Stop(1, Lines({"The joiner file has no name: line 1 of", job_.ProgramFolder + "glue.txt",
                        "gives an empty name."}));
+    if (name.find('\0') != std::string::npos)
+        Stop(1, Lines({"The joiner file's name holds a NUL byte: line 1 of",
+                       job_.ProgramFolder + "glue.txt"}));
+    const std::string target = JoinPath(job_.TargetPath, name);
+    // Checked before pie k leaves the target, and again before the copy.
+    GuardSource(target, "The joiner file");
 
     std::unique_ptr<char[]> buffer(new (std::nothrow) char[BlockSize]);
     if (!buffer)
         Stop(1, "Not enough memory for a buffer of " + std::to_string(BlockSize) + " bytes.");
     plat::File temp;
+    GuardSource(tempPath, "The joiner file");
     if (!temp.Open(tempPath, plat::OpenMode::CreateAlways))
         StopOnFile("Cannot create the joiner file", tempPath);
     std::uint64_t written = 0;
@@ -210,7 +223,17 @@ void Zeq::MakeJoiner() {
     while (job_.RequiredSpace.Get() > FreeSpace(job_.TargetPath))
         PromptForJoinerDisk(k != 0, tempPath);
 
-    const std::string target = JoinPath(job_.TargetPath, name);
+    if (IsSource(target)) {
+        leftovers.keepTemp = true;
+        Stop(1,
+             Lines({Lines({"The split job cannot be run:",
+                           "The joiner file would be written over the source file:", target}),
+                    k != 0
+                        ? "The joiner, with the bytes of pie " + std::to_string(k) + ", is kept in"
+                        : "The joiner is kept in",
+                    tempPath}),
+             "Velmora Zeq");
+    }
     if (!plat::CopyFile(tempPath, target, false)) {
         std::string why = plat::LastErrorText();
         leftovers.keepTemp = true;
