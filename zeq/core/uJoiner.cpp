@@ -38,12 +38,15 @@ std::int64_t SatAdd(std::int64_t a, std::int64_t b) {
 }
 
 // Removes the step's temporary files however it ends, except ZeqGlue.tmp while
-// it holds the only copy of pie k or a pack the target did not take.
+// it holds the only copy of pie k or a pack the target did not take. Only what
+// this step made goes: a ZeqGlue.tmp kept by an earlier job stays until this
+// step replaces it. The files are closed by then (declared after this).
 struct Leftovers {
     std::string data, temp;
+    bool tempMade = false;
     bool keepTemp = false;
     ~Leftovers() {
-        if (!keepTemp) plat::DeleteFile(temp);
+        if (tempMade && !keepTemp) plat::DeleteFile(temp);
         plat::DeleteFile(data);
     }
 };
@@ -167,6 +170,7 @@ void Zeq::MakeJoiner() {
         Stop(1, "Not enough memory for a buffer of " + std::to_string(BlockSize) + " bytes.");
     plat::File temp;
     GuardSource(tempPath, "The joiner file");
+    leftovers.tempMade = true; // replaced from here on, even if the open fails midway
     if (!temp.Open(tempPath, plat::OpenMode::CreateAlways))
         StopOnFile("Cannot create the joiner file", tempPath);
     std::uint64_t written = 0;
