@@ -38,14 +38,40 @@ static char temp[PATH_CAP]; /* the file being written, until it gets its name */
 static int tty, pending;
 static const char* prog = "glue32.exe";
 static Piece* pc;
+static uint64_t npc;   /* entries of pc after the first */
 static uint32_t* used; /* files already taken as a piece, by piece number */
 static size_t used_mask;
+static const char** folders;
+static GlueData d;
+static GsFile sf = GS_NO_FILE;  /* the joiner file itself */
+static GsFile in = GS_NO_FILE;  /* the piece being read, when it is a file of its own */
+static GsFile out = GS_NO_FILE; /* the file being written */
+
+/* Closes what is open and gives back what was taken, however the join ends. */
+static void release(void) {
+    if (in != GS_NO_FILE && in != sf) gs_close(in);
+    if (out != GS_NO_FILE) gs_close(out);
+    if (sf != GS_NO_FILE) gs_close(sf);
+    in = out = sf = GS_NO_FILE;
+    for (uint64_t m = 0; pc && m <= npc; m++)
+        free(pc[m].path);
+    free(pc);
+    free(used);
+    free(folders);
+    pc = NULL;
+    used = NULL;
+    folders = NULL;
+    glue_free(&d);
+}
 
 static int fail(int code, const char* fmt, ...) {
     va_list ap;
     if (pending) putchar('\n');
     fflush(stdout);
     if (temp[0]) {
+        /* Closed first: a file still open cannot be deleted everywhere. */
+        if (out != GS_NO_FILE) gs_close(out);
+        out = GS_NO_FILE;
         gs_remove(temp);
         gs_guard_temp(NULL);
         temp[0] = 0;
@@ -172,22 +198,20 @@ static void progress(uint64_t m, uint64_t n, uint64_t done, uint64_t total) {
     pending = 1;
 }
 
-int main(int argc, char** argv) {
+static int run(int argc, char** argv) {
     const char* out_opt = NULL;
-    const char** folders = calloc((size_t)argc + 1, sizeof *folders);
     size_t nfolders = 0, f;
     int force = 0, keep = 0, test = 0, help = 0, options = 1, rc;
     static char self[PATH_CAP], own[PATH_CAP], outbuf[PATH_CAP], final[PATH_CAP];
     static char path[PATH_CAP], name[PATH_CAP];
     const char *outdir, *why = "", *source;
     char* cut;
-    GsFile sf, out = GS_NO_FILE;
     GsInfo si;
-    GlueData d;
     uint64_t m, total = 0, done = 0, missing = 0;
 
     if (argc > 0 && argv[0][0]) prog = glue_last_component(argv[0]);
     tty = gs_is_terminal();
+    folders = calloc((size_t)argc + 1, sizeof *folders);
     if (!folders) return fail(EXIT_IO, "out of memory");
     for (int i = 1; i < argc; i++) {
         const char* a = argv[i];
@@ -252,7 +276,10 @@ int main(int argc, char** argv) {
 
     if (out_opt) {
         if (!gs_is_dir(out_opt))
-            return fail(EXIT_USAGE, "the output folder %s does not exist", out_opt);
+            return fail(EXIT_USAGE,
+                        gs_exists(out_opt) ? "the output folder %s is not a folder"
+                                           : "the output folder %s does not exist",
+                        out_opt);
         outdir = out_opt;
     } else if (d.setting[2][0]) {
         const char* s = d.setting[2];
@@ -261,9 +288,9 @@ int main(int argc, char** argv) {
             outbuf[0] = 0;
         outdir = outbuf;
         if (!outbuf[0] || !gs_is_dir(outbuf)) {
-            printf("Note: the pack's output folder %s does not exist here; writing beside the "
-                   "joiner instead.\n",
-                   s);
+            printf("Note: the pack's output folder %s %s here; writing beside the joiner "
+                   "instead.\n",
+                   s, outbuf[0] && gs_exists(outbuf) ? "is not a folder" : "does not exist");
             outdir = own;
         }
     } else
@@ -288,6 +315,7 @@ int main(int argc, char** argv) {
 
     /* Find every piece before anything is written. */
     pc = calloc((size_t)d.pieces + 1, sizeof *pc);
+    npc = pc ? d.pieces : 0;
     for (used_mask = 15; used_mask < 2 * d.pieces; used_mask = used_mask * 2 + 1) {
     }
     used = calloc(used_mask + 1, sizeof *used);
@@ -340,7 +368,7 @@ int main(int argc, char** argv) {
         const char* shown = p->path ? p->path : "inside the joiner file";
         uint32_t c = 0xFFFFFFFFu;
         uint64_t got = 0;
-        GsFile in = p->path ? gs_open_read(p->path) : sf;
+        in = p->path ? gs_open_read(p->path) : sf;
         if (in == GS_NO_FILE || (!p->path && gs_seek(sf, d.block_end)))
             return fail(EXIT_IO, "cannot open piece %llu (%s): %s", (ull)m, shown, gs_error());
         for (;;) {
@@ -355,6 +383,7 @@ int main(int argc, char** argv) {
             progress(m, d.pieces, done, total);
         }
         if (p->path) gs_close(in);
+        in = GS_NO_FILE;
         if (got != p->info.size)
             return fail(EXIT_SIZE, "piece %llu (%s) changed while it was read", (ull)m, shown);
         if (d.has_crc && ~c != d.crc[m - 1])
@@ -371,8 +400,9 @@ int main(int argc, char** argv) {
                (ull)d.pieces, (ull)done, d.has_crc ? ", every CRC-32 matches" : "");
         return EXIT_DONE;
     }
-    if (gs_sync_close(out))
-        return fail(EXIT_IO, "cannot finish writing into %s: %s", outdir, gs_error());
+    rc = gs_sync_close(out);
+    out = GS_NO_FILE; /* closed even when the close reports a failure */
+    if (rc) return fail(EXIT_IO, "cannot finish writing into %s: %s", outdir, gs_error());
     rc = gs_publish(temp, final, force);
     if (rc == GS_EXISTS)
         return fail(EXIT_EXISTS, "%s appeared meanwhile; give -f to replace it", final);
@@ -406,4 +436,10 @@ int main(int argc, char** argv) {
     }
     if (d.setting[3][0]) printf("%s\n", d.setting[3]);
     return EXIT_DONE;
+}
+
+int main(int argc, char** argv) {
+    int rc = run(argc, argv);
+    release();
+    return rc;
 }

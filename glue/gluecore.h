@@ -10,6 +10,15 @@
 extern "C" {
 #endif
 
+/* Separators in the paths of the joiner data, as the split engine of the same
+ * platform splits them: '/' everywhere, and on Windows '\' as well. On Linux a
+ * backslash is an ordinary character of a file name. */
+#ifdef _WIN32
+#define GLUE_IS_SEP(c) ((c) == '/' || (c) == '\\')
+#else
+#define GLUE_IS_SEP(c) ((c) == '/')
+#endif
+
 /* Largest count of leading zeros a name pattern may ask for. */
 #define GLUE_MAX_ZEROS 1000u
 
@@ -41,7 +50,7 @@ typedef struct GlueData {
 int glue_parse(const char* buf, size_t len, uint64_t base, GlueData* d, const char** why);
 void glue_free(GlueData* d);
 
-/* Last component of a path written with "/" or "\" separators. */
+/* Last component of a path (separators as GLUE_IS_SEP tells). */
 const char* glue_last_component(const char* path);
 
 /* Expands a name pattern for piece m: "*" gives m zero-padded to zeros + 1
@@ -56,7 +65,8 @@ int glue_expand(const char* pattern, unsigned zeros, uint64_t m, const char* sou
 const char* glue_pattern(const GlueData* d, uint64_t m);
 
 /* Standard CRC-32 register update (reflected polynomial EDB88320); start
- * from 0xFFFFFFFF and invert the register at the end. */
+ * from 0xFFFFFFFF and invert the register at the end. Four table lookups per
+ * four bytes; the tables (4 KiB) are built on the first call. */
 uint32_t glue_crc_update(uint32_t c, const void* data, size_t n);
 
 #ifdef __cplusplus

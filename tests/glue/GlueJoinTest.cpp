@@ -244,16 +244,18 @@ TEST_F(GlueJoin, LongNumbersKeepAllTheirDigits) {
     EXPECT_EQ(ReadFile(At("movie.avi")), job.bytes);
 }
 
-TEST_F(GlueJoin, WindowsSourcePathAndPatternsBeyondTheLastLine) {
-    job.source = "D:\\clips\\movie.avi";
+TEST_F(GlueJoin, SourceNameSplitOnlyAtThisPlatformsSeparatorsAndPatternsBeyondTheLastLine) {
+    // A backslash is part of a name here, as the split engine takes it.
+    job.source = "/home/ann/clips\\movie.avi";
     job.names = {"0", "first-\\./", "\\*./"};
     auto p = job.Pieces();
-    WriteFile(At("first-movie.avi"), p[0]);
-    WriteFile(At("movie2.avi"), p[1]);
-    WriteFile(At("movie3.avi"), p[2]);
+    WriteFile(At("first-clips\\movie.avi"), p[0]);
+    WriteFile(At("clips\\movie2.avi"), p[1]);
+    WriteFile(At("clips\\movie3.avi"), p[2]);
+    WriteFile(At("movie2.avi"), "not a piece"); // what splitting at '\\' would look for
     RunResult r = Join();
     ASSERT_EQ(r.exitCode, kDone) << r.output;
-    EXPECT_EQ(ReadFile(At("movie.avi")), job.bytes);
+    EXPECT_EQ(ReadFile(At("clips\\movie.avi")), job.bytes);
 }
 
 TEST_F(GlueJoin, SettingsGiveTitleFolderDeletionAndMessage) {
@@ -300,6 +302,12 @@ TEST_F(GlueJoin, BadUsage) {
     EXPECT_EQ(Join({"-x"}).exitCode, kUsage);
     EXPECT_EQ(Join({At("no-such-folder")}).exitCode, kUsage);
     EXPECT_EQ(Join({"-o"}).exitCode, kUsage);
+    // An output "folder" that is a file is named as what it is.
+    WriteFile(At("afile"), "x");
+    RunResult r = Join({"-o", At("afile")});
+    EXPECT_EQ(r.exitCode, kUsage);
+    EXPECT_NE(r.output.find(At("afile") + " is not a folder"), std::string::npos) << r.output;
+    EXPECT_EQ(r.output.find("does not exist"), std::string::npos) << r.output;
     EXPECT_FALSE(Exists(At("movie.avi")));
 }
 

@@ -89,8 +89,11 @@ TEST(PieSplitTest, InvalidNumbersAreReportedWithTheirLine) {
     EXPECT_FALSE(ReadPieSplit("T\n/s\n/d\n12x\n", job, error));
     EXPECT_FALSE(ReadPieSplit("T\n/s\n/d\n0x10\n", job, error));
     EXPECT_FALSE(ReadPieSplit("T\n/s\n/d\n-\n", job, error));
-    EXPECT_FALSE(ReadPieSplit("T\n/s\n/d\n" + std::string(33, '0') + "\n", job, error));
+    // Leading zeros never make a number too long, as in the other job files.
     EXPECT_TRUE(ReadPieSplit("T\n/s\n/d\n" + std::string(32, '0') + "\n", job, error));
+    EXPECT_TRUE(ReadPieSplit("T\n/s\n/d\n0\n" + std::string(300, '0') + "4096\n", job, error))
+        << error;
+    EXPECT_EQ(job.BufferSize, 4096);
 }
 
 TEST(ParseDecimalTest, AcceptsBlanksAndSignRejectsTheRest) {
@@ -185,6 +188,67 @@ TEST(LoadJobTest, MissingFileAndBadJobGiveMessages) {
     JobState bad;
     EXPECT_FALSE(LoadJob(folder, bad, error));
     EXPECT_EQ(error.rfind("The split job cannot be run:\r", 0), 0u) << error;
+}
+
+TEST(LoadJobTest, JobsThatReachTheSourceAreRefusedWithTheReason) {
+    TempDir dir("zeqjob");
+    const std::string folder = dir.path() + "/";
+    std::filesystem::create_directories(dir / "t/sub");
+    WriteFile(dir / "t/sub/movie.avi", "source");
+    WriteFile(folder + "pienames.txt", "0\r\n\\.*\r\n");
+    WriteFile(folder + "piesizes.txt", "10\r\n");
+    auto load = [&](const std::string& source, const std::string& target, const std::string& erase,
+                    const std::string& report) {
+        WriteFile(folder + "piesplit.txt", "T\r\n" + source + "\r\n" + target +
+                                               "\r\n0\r\n64\r\n999\r\n0\r\n" + erase +
+                                               "\r\n0\r\n0\r\n" + report + "\r\n");
+        JobState job;
+        std::string error;
+        EXPECT_FALSE(LoadJob(folder, job, error)) << source << " " << target;
+        EXPECT_EQ(error.rfind("The split job cannot be run:\r", 0), 0u) << error;
+        return error;
+    };
+    const std::string src = dir / "t/sub/movie.avi";
+    EXPECT_NE(load(src, dir / "t", "1", "").find("would delete the source file"),
+              std::string::npos);
+    EXPECT_NE(load(src, dir / "t/sub/../sub", "-1", "").find("would delete the source file"),
+              std::string::npos);
+    EXPECT_NE(load(src, dir / "t", "0", dir / "t/../t/sub/movie.avi")
+                  .find("The report would be written over the source file:"),
+              std::string::npos);
+    EXPECT_NE(load(dir / "t", dir / "t", "0", "").find("It is a folder"), std::string::npos);
+    ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
+    EXPECT_NE(load(dir / "pipe", dir / "t", "0", "").find("not a regular file"), std::string::npos);
+
+    // Only the folder the source lies in is emptied with a negative option.
+    WriteFile(folder + "piesplit.txt",
+              "T\r\n" + src + "\r\n" + (dir / "t") + "\r\n0\r\n64\r\n999\r\n0\r\n-1\r\n");
+    JobState job;
+    std::string error;
+    EXPECT_TRUE(LoadJob(folder, job, error)) << error;
+    EXPECT_TRUE(job.SourceKnown);
+}
+
+TEST(LoadJobTest, HugeTextsAreQuotedShortened) {
+    TempDir dir("zeqjob");
+    const std::string folder = dir.path() + "/";
+    WriteFile(folder + "pienames.txt", "0\r\nx*\r\n");
+    WriteFile(folder + "piesizes.txt", "1" + std::string(1 << 20, '2') + "3\r\n");
+    WriteFile(folder + "piesplit.txt", "T\r\n/s\r\n/d\r\n0\r\n64\r\n");
+    JobState job;
+    std::string error;
+    EXPECT_FALSE(LoadJob(folder, job, error));
+    EXPECT_LT(error.size(), 1000u);
+    EXPECT_EQ(error.rfind("The split job cannot be run:\r", 0), 0u) << error;
+    EXPECT_NE(error.find("\"12222"), std::string::npos) << error;
+    EXPECT_NE(error.find("22 ... 22"), std::string::npos) << error;
+    EXPECT_NE(error.find("22223\"."), std::string::npos) << error;
+    // A text without a long line is left as it is; a cut never splits a character.
+    EXPECT_EQ(ShortText("a\rb"), "a\rb");
+    const std::string wide =
+        ShortText(std::string(200, 'a') + std::string(200, '\xc3') + "\xa9", 300);
+    for (std::size_t i = 0; i + 1 < wide.size(); ++i)
+        EXPECT_FALSE(wide[i] == '\xc3' && wide[i + 1] == ' ') << i;
 }
 
 TEST(LinesTest, SplitsAtEveryKindOfLineEnd) {
@@ -293,6 +357,16 @@ TEST_F(EraseTest, AFolderSwappedForALinkDuringTheWalkIsNotFollowed) {
     });
     ASSERT_TRUE(swapped);
     EXPECT_TRUE(testutil::Exists(dir / "outside/keep"));
+}
+
+TEST_F(EraseTest, TheSourceIsNeverErasedUnderAnyName) {
+    // The job names its source through a link: the file itself lies in the target.
+    plat::FileId keep;
+    ASSERT_TRUE(plat::GetFileId(dir / "t/sub/deeper/c", keep));
+    EraseFolder(dir / "t", 1, {}, &keep);
+    EXPECT_TRUE(testutil::Exists(dir / "t/sub/deeper/c"));
+    EXPECT_FALSE(testutil::Exists(dir / "t/sub/b"));
+    EXPECT_FALSE(testutil::Exists(dir / "t/a.001"));
 }
 
 TEST_F(EraseTest, EmptyPathErasesNothing) {

@@ -294,6 +294,33 @@ TEST_F(WorkerTest, MissingSourceStopsBeforeAnyPiece) {
     EXPECT_FALSE(fs::exists(job.ReportPath));
 }
 
+TEST_F(WorkerTest, PieceNamedAsTheSourceStopsTheJobAndTheSourceStays) {
+    // The source lies in the target under the name that only pie 3 takes.
+    source = target + "/movie.003";
+    job.SourcePath = source;
+    const std::string bytes = MakeSource(3500);
+    job.ReportPath = dir / "report.txt";
+    EXPECT_EQ(Run(), 1);
+    ASSERT_EQ(bridge.boxes.size(), 1u);
+    EXPECT_EQ(bridge.boxes[0].text,
+              "The split job cannot be run:\rPie 3 would be written over the source file:\r" +
+                  source);
+    EXPECT_EQ(ReadFile(source), bytes);
+    EXPECT_EQ(PieceNames(), (std::vector<std::string>{"movie.001", "movie.002", "movie.003"}));
+    EXPECT_FALSE(fs::exists(job.ReportPath));
+}
+
+TEST_F(WorkerTest, ReportThatIsTheSourceIsNeverWritten) {
+    const std::string bytes = MakeSource(1500);
+    fs::create_hard_link(source, dir / "report.txt");
+    job.ReportPath = dir / "report.txt";
+    EXPECT_EQ(Run(), 1);
+    ASSERT_EQ(bridge.boxes.size(), 1u);
+    EXPECT_EQ(bridge.boxes[0].text.rfind("The split job cannot be run:\r", 0), 0u)
+        << bridge.boxes[0].text;
+    EXPECT_EQ(ReadFile(source), bytes);
+}
+
 TEST_F(WorkerTest, ReportThatCannotBeWrittenStopsWithCode1) {
     MakeSource(100);
     job.ReportPath = dir / "nofolder/report.txt";

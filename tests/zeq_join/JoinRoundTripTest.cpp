@@ -122,7 +122,9 @@ TEST_F(JoinRoundTrip, JoinerLargerThan64KiBWithLineTwoCrossingToSixDigits) {
     const std::int64_t want = 100000 - 5 - bare;
     const std::string grown = dir / "glue-grown";
     std::int64_t pad = want - glueSize;
-    for (int i = 0; i < 3; ++i) {
+    // A joiner built larger (with sanitizers, say) cannot be grown to that size.
+    if (pad <= 0) GTEST_SKIP() << "the joiner program is " << glueSize << " bytes already";
+    for (int i = 0; i < 3 && pad > 0; ++i) {
         WriteFile(dir / "pad", std::string(static_cast<std::size_t>(pad), '\x5a'));
         fs::remove(grown);
         RunResult o = testutil::Run({"objcopy", "--add-section", ".pad=" + (dir / "pad"),
@@ -133,6 +135,7 @@ TEST_F(JoinRoundTrip, JoinerLargerThan64KiBWithLineTwoCrossingToSixDigits) {
         if (got == want) break;
         pad += want - got;
     }
+    if (pad <= 0) GTEST_SKIP() << "objcopy cannot grow the joiner to " << want << " bytes";
     ASSERT_EQ(static_cast<std::int64_t>(fs::file_size(grown)), want);
     ASSERT_GT(want, 65537);
     fs::remove(prog + "/glue32.exe");
@@ -201,6 +204,29 @@ TEST_F(JoinRoundTrip, FullTargetKeepsZeqGlueTmpAndItStillJoins) {
     RunResult j = Join(dir / "rescue/movie.exe", {target});
     ASSERT_EQ(j.exitCode, 0) << j.output;
     EXPECT_TRUE(ReadFile(dir / "rescue/movie.avi") == bytes);
+}
+
+// The zero count as the launcher may write it, and a source whose name holds a
+// backslash (an ordinary character of a name here): the pack joins all the same.
+TEST_F(JoinRoundTrip, ZeroCountInAnyDecimalFormAndABackslashInTheSourceName) {
+    const std::string bytes = testutil::RandomBytes(25000, 17);
+    source = dir / "clip\\movie.avi";
+    WriteFile(source, bytes);
+    for (const std::string& zeros :
+         {std::string("+2"), std::string("-0"), std::string(300, '0') + "2"}) {
+        fs::remove_all(target);
+        fs::create_directory(target);
+        zeqtest::WriteJobFiles(
+            prog, {zeros, "\\.*"}, {"10000"},
+            {"Holiday", source, target, "0", "65536", "2", "0", "0", "1", "1", ""});
+        RunResult s = Split();
+        ASSERT_EQ(s.exitCode, 0) << zeros << "\n" << s.output;
+        const std::string joiner = target + "/clip\\movie.exe";
+        ASSERT_TRUE(fs::exists(joiner)) << zeros;
+        RunResult j = Join(joiner);
+        ASSERT_EQ(j.exitCode, 0) << zeros << "\n" << j.output;
+        EXPECT_TRUE(ReadFile(target + "/clip\\movie.avi") == bytes) << zeros;
+    }
 }
 
 } // namespace

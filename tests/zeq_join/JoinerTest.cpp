@@ -415,6 +415,32 @@ TEST_F(JoinerTest, MissingSettingsFileStopsAndLeavesPieKInPlace) {
     EXPECT_EQ(ProgramNames(), (std::vector<std::string>{"glue32.exe"}));
 }
 
+TEST_F(JoinerTest, ZeqGlueTmpOfAnEarlierJobStaysWhenTheStepFailsBeforeMakingItsOwn) {
+    job.JoinerPie = 2;
+    WriteFile(prog + "ZeqGlue.tmp", "an earlier pack, with the only copy of its pie");
+    fs::remove(prog + "glue.txt");
+    EXPECT_EQ(Run(), 1);
+    EXPECT_EQ(ReadFile(prog + "ZeqGlue.tmp"), "an earlier pack, with the only copy of its pie");
+}
+
+TEST_F(JoinerTest, JoinerNamedAsTheSourceIsNeverWrittenOverIt) {
+    // The source lies in the target, and glue.txt names the joiner after it.
+    source = target + "/movie.avi";
+    job.SourcePath = source;
+    bytes = MakeSource(3000);
+    settings[0] = "\\./";
+    WriteSettings();
+    EXPECT_EQ(Run(), 1);
+    ASSERT_EQ(bridge.boxes.size(), 1u);
+    EXPECT_EQ(bridge.boxes[0].text,
+              "The split job cannot be run:\rThe joiner file would be written over the source "
+              "file:\r" +
+                  source);
+    EXPECT_EQ(ReadFile(source), bytes);
+    EXPECT_EQ(TargetNames(),
+              (std::vector<std::string>{"movie.001", "movie.002", "movie.003", "movie.avi"}));
+}
+
 TEST_F(JoinerTest, EmptyJoinerNameStops) {
     job.JoinerPie = 1;
     settings = {"", "title"};

@@ -74,7 +74,9 @@ class PieSplitReader {
         while (pos_ < t_.size() && t_[pos_] != '\r' && t_[pos_] != '\n')
             ++pos_;
         SkipLineEnd();
-        return token.size() <= 32 && ParseStrict(token, value);
+        // Read as the numbers of the other job files are: any length, so
+        // leading zeros never make a valid number invalid.
+        return ParseDecimal(token, value);
     }
 
   private:
@@ -120,6 +122,52 @@ std::string Lines(std::initializer_list<std::string> parts) {
         s += p;
     }
     return s;
+}
+
+const char* const Refused = "The split job cannot be run:";
+
+bool HasNul(const std::string& s) {
+    return s.find('\0') != std::string::npos;
+}
+
+// The folder that holds path, as spelled: the part before its last separator
+// ("." when there is none, the root folder when that is all there is).
+std::string FolderOf(const std::string& path) {
+    std::size_t end = path.size();
+    while (end > 0 && !IsPathSeparator(path[end - 1]))
+        --end;
+    if (end == 0) return ".";
+    std::string folder = path.substr(0, end - 1);
+    if (folder.empty() || folder.back() == ':') folder = path.substr(0, end);
+    return folder;
+}
+
+// Why path cannot be a source: a folder, or no regular file at all; empty when
+// it is a regular file or does not exist (opening it then says why).
+std::string NotRegularReason(const std::string& path) {
+    if (plat::FolderExists(path)) return "It is a folder, not a file.";
+    if (plat::FileExists(path) && !plat::IsRegularFile(path))
+        return "It is not a regular file, but a device, a pipe or a socket.";
+    return {};
+}
+
+// The number of pieces the job will write from a source of size bytes, or -1
+// when a piece fills its target and the count is not known beforehand.
+std::int64_t PieceCount(const JobState& job, std::uint64_t size) {
+    std::uint64_t count = 0;
+    for (std::size_t i = 0; i < job.PieSizes.size(); ++i) {
+        std::int64_t v = 0;
+        if (!ParseDecimal(job.PieSizes[i], v) || v <= 0) return -1;
+        const std::uint64_t piece = static_cast<std::uint64_t>(v);
+        if (size == 0) break;
+        if (i + 1 == job.PieSizes.size()) { // the last line serves every later piece
+            count += (size + piece - 1) / piece;
+            break;
+        }
+        size -= std::min(size, piece);
+        ++count;
+    }
+    return static_cast<std::int64_t>(count);
 }
 
 } // namespace
@@ -187,7 +235,13 @@ bool CheckJob(const JobState& job, std::string& error) {
     for (std::size_t i = 1; error.empty() && i < job.PieNames.size(); ++i) {
         if (job.PieNames[i].empty())
             error = "Line " + std::to_string(i + 1) + " of pienames.txt holds no name pattern.";
+        // The system ends a name at a NUL byte, so every piece would land in one file.
+        else if (HasNul(job.PieNames[i]))
+            error = "Line " + std::to_string(i + 1) + " of pienames.txt holds a NUL byte.";
     }
+    if (error.empty() &&
+        (HasNul(job.SourcePath) || HasNul(job.TargetPath) || HasNul(job.ReportPath)))
+        error = "A path in piesplit.txt holds a NUL byte.";
     for (std::size_t i = 0; error.empty() && i < job.PieSizes.size(); ++i) {
         if (!ParseDecimal(job.PieSizes[i], v) || v < 0 || v > 2147483647)
             error = Lines({"Line " + std::to_string(i + 1) + " of piesizes.txt must be a pie size",
@@ -196,7 +250,89 @@ bool CheckJob(const JobState& job, std::string& error) {
     return error.empty();
 }
 
-bool LoadJob(const std::string& folder, JobState& job, std::string& error) {
+bool CheckJobFiles(JobState& job, std::string& error) {
+    error.clear();
+    job.SourceKnown = false;
+    const std::string& source = job.SourcePath;
+    std::string why = NotRegularReason(source);
+    if (!why.empty()) {
+        error = Lines({"The source cannot be split:", source, why});
+        return false;
+    }
+    // A source that is not there yet is looked for again when the split starts.
+    if (!plat::GetFileId(source, job.SourceId)) return true;
+    job.SourceKnown = true;
+    auto isSource = [&job](const std::string& path) {
+        plat::FileId id;
+        return plat::GetFileId(path, id) && id == job.SourceId;
+    };
+    auto overSource = [&](const std::string& what, const std::string& path) {
+        error = Lines({what + " would be written over the source file:", path});
+        return false;
+    };
+
+    if (!job.ReportPath.empty() && isSource(job.ReportPath))
+        return overSource("The report", job.ReportPath);
+    // Every pattern line is the name of the piece of its number.
+    std::int64_t zeros = 0;
+    ParseDecimal(job.PieNames.at(0), zeros);
+    for (std::size_t m = 1; m < job.PieNames.size(); ++m) {
+        std::string path =
+            JoinPath(job.TargetPath,
+                     ExpandPattern(job.PieNames[m],
+                                   PieNumberText(zeros, static_cast<std::int64_t>(m)), source));
+        if (isSource(path)) return overSource("Pie " + std::to_string(m), path);
+    }
+
+    // The joiner: its two files in the program folder, and on the target the
+    // name glue.txt gives it, when the job makes a pack.
+    for (const char* name : {"ZeqGlue.tmp", "gluedata.Zeq"}) {
+        if (isSource(job.ProgramFolder + name))
+            return overSource("The joiner file", job.ProgramFolder + name);
+    }
+    const std::uint64_t k = job.JoinerPie < 0 ? 0 - static_cast<std::uint64_t>(job.JoinerPie)
+                                              : static_cast<std::uint64_t>(job.JoinerPie);
+    const std::int64_t pieces = PieceCount(
+        job, static_cast<std::uint64_t>(std::max<std::int64_t>(plat::FileSizeOf(source), 0)));
+    std::string settings;
+    if ((pieces < 0 || k <= static_cast<std::uint64_t>(pieces)) &&
+        ReadWholeFile(job.ProgramFolder + "glue.txt", settings)) {
+        std::vector<std::string> lines = SplitLines(settings);
+        if (!lines.empty() && !lines[0].empty()) {
+            std::string number =
+                job.JoinerPie != 0 ? PieNumberText(zeros, static_cast<std::int64_t>(k)) : "";
+            std::string path = JoinPath(job.TargetPath, ExpandPattern(lines[0], number, source));
+            if (isSource(path)) return overSource("The joiner file", path);
+        }
+    }
+
+    // The erase empties the target folder, and with EraseOption > 0 every
+    // folder below it: walk up from the folder that really holds the source
+    // (".." is resolved by the system, through any link on the way).
+    plat::FileId target;
+    if (job.EraseOption != 0 && plat::GetFileId(job.TargetPath, target)) {
+        std::string folder = FolderOf(source);
+        plat::FileId id;
+        for (int depth = 0; depth < 1000 && plat::GetFileId(folder, id); ++depth) {
+            if (id == target) {
+                error =
+                    Lines({"The erase of the target folder would delete the source file:", source,
+                           job.EraseOption > 0 ? "It lies in the target folder or below it."
+                                               : "It lies in the target folder."});
+                return false;
+            }
+            if (job.EraseOption < 0) break; // only files directly in the target go
+            std::string parent = JoinPath(folder, "..");
+            plat::FileId up;
+            if (!plat::GetFileId(parent, up) || up == id) break; // the root
+            folder = parent;
+        }
+    }
+    return true;
+}
+
+namespace {
+bool LoadJobFiles(const std::string& folder, JobState& job, std::string& error) {
     job.ProgramFolder = folder;
     std::string text[3];
     const char* names[3] = {"pienames.txt", "piesizes.txt", "piesplit.txt"};
@@ -210,11 +346,18 @@ bool LoadJob(const std::string& folder, JobState& job, std::string& error) {
     job.PieNames = SplitLines(text[0]);
     job.PieSizes = SplitLines(text[1]);
     if (!ReadPieSplit(text[2], job, error)) return false;
-    if (!CheckJob(job, error)) {
-        error = Lines({"The split job cannot be run:", error});
+    if (!CheckJob(job, error) || !CheckJobFiles(job, error)) {
+        error = Lines({Refused, error});
         return false;
     }
     return true;
+}
+} // namespace
+
+bool LoadJob(const std::string& folder, JobState& job, std::string& error) {
+    if (LoadJobFiles(folder, job, error)) return true;
+    error = ShortText(error);
+    return false;
 }
 
 // ---- piece names -------------------------------------------------------------
@@ -311,9 +454,39 @@ void Zeq::StopOnFile(const std::string& what, const std::string& path) {
     Stop(1, Lines({what, path, plat::LastErrorText()}));
 }
 
+bool Zeq::IsSource(const std::string& path) {
+    plat::FileId id;
+    if (!plat::GetFileId(path, id)) return false;
+    if (sourceOpened_ && id == sourceId_) return true;
+    if (job_.SourceKnown && id == job_.SourceId) return true;
+    plat::FileId now;
+    return plat::GetFileId(job_.SourcePath, now) && id == now;
+}
+
+void Zeq::GuardSource(const std::string& path, const std::string& what) {
+    if (IsSource(path))
+        Stop(1, Lines({Refused, what + " would be written over the source file:", path}),
+             "Velmora Zeq");
+}
+
+void Zeq::OpenSource(plat::File& source) {
+    const std::string& path = job_.SourcePath;
+    // Checked before opening: opening a pipe would wait for a writer.
+    std::string why = NotRegularReason(path);
+    if (!why.empty()) Stop(1, Lines({"The source cannot be split:", path, why}));
+    plat::FileId before, id;
+    const bool known = plat::GetFileId(path, before);
+    if (!source.Open(path, plat::OpenMode::Read)) StopOnFile("Cannot open the source file", path);
+    if (!plat::GetFileId(source.Handle(), id) || (known && !(id == before)))
+        Stop(1, Lines({"The source file was replaced while it was opened:", path}));
+}
+
 void Zeq::AbandonPiece() {
     piece_.Close();
-    if (pieceWritten_) plat::DeleteFile(piecePath_);
+    // Only the very file this job created goes, and never the source.
+    plat::FileId id;
+    if (pieceWritten_ && plat::GetFileId(piecePath_, id) && id == pieceId_ && !IsSource(piecePath_))
+        plat::DeleteFile(piecePath_);
     pieceWritten_ = false;
     job_.PieOpen = false;
 }
@@ -342,8 +515,9 @@ void Zeq::Execute() {
     }
     AbandonPiece();
     if (!end.text.empty()) {
+        const std::string text = ShortText(end.text);
         bridge_.Synchronize(
-            [&] { bridge_.MessageBox(end.text, end.caption, end.icon, MsgButtons::Ok); });
+            [&] { bridge_.MessageBox(text, end.caption, end.icon, MsgButtons::Ok); });
     }
     job_.Finished = true;
     EndProcess(end.code);
@@ -366,8 +540,8 @@ void Zeq::RequirePieFile() {
 
 void Zeq::SplitPass() {
     plat::File source;
-    if (!source.Open(job_.SourcePath, plat::OpenMode::Read))
-        StopOnFile("Cannot open the source file", job_.SourcePath);
+    OpenSource(source);
+    sourceOpened_ = plat::GetFileId(source.Handle(), sourceId_);
     std::int64_t size = plat::FileSize(source.Handle());
     if (size < 0) StopOnFile("Cannot read the size of the source file", job_.SourcePath);
     job_.SourceSize.Set(static_cast<std::uint64_t>(size));
@@ -412,9 +586,11 @@ void Zeq::WriteStep(const char* buffer) {
             if (job_.MakeCrc) job_.CrcValue = 0xFFFFFFFFu;
             PassGate();
             piecePath_ = path;
+            // The name may only now be known (a new disk, a pattern with '*').
+            GuardSource(path, "Pie " + std::to_string(job_.PieNumber));
             if (!piece_.Open(path, plat::OpenMode::CreateAlways))
                 StopOnFile("Cannot create the pie file", path);
-            pieceWritten_ = true;
+            pieceWritten_ = plat::GetFileId(piece_.Handle(), pieceId_);
             job_.PieLeft = job_.NextPieSize;
             job_.PieOpen = true;
         }
@@ -506,8 +682,7 @@ void Zeq::ComparePass() {
     job_.SourceDone.Set(0);
     job_.PieDone.Set(0);
     plat::File source;
-    if (!source.Open(job_.SourcePath, plat::OpenMode::Read))
-        StopOnFile("Cannot open the source file", job_.SourcePath);
+    OpenSource(source);
     std::uint64_t half = std::min<std::uint64_t>(static_cast<std::uint64_t>(job_.BufferSize / 2),
                                                  std::max<std::uint64_t>(job_.SourceSize.Get(), 1));
     std::unique_ptr<char[]> sourceBuffer(new (std::nothrow) char[half]);
@@ -577,8 +752,16 @@ void Zeq::WriteReport() {
             text += crc + "\r\n";
     }
     plat::File report;
+    GuardSource(job_.ReportPath, "The report");
     if (!report.Open(job_.ReportPath, plat::OpenMode::Append))
         StopOnFile("Cannot open the report file", job_.ReportPath);
+    // Appending changes nothing until the first write: look again at what opened.
+    plat::FileId id;
+    if (plat::GetFileId(report.Handle(), id) &&
+        ((sourceOpened_ && id == sourceId_) || (job_.SourceKnown && id == job_.SourceId)))
+        Stop(1,
+             Lines({Refused, "The report would be written over the source file:", job_.ReportPath}),
+             "Velmora Zeq");
     if (plat::WriteFile(report.Handle(), text.data(), text.size()) !=
         static_cast<std::int64_t>(text.size()))
         StopOnFile("Cannot write the report file", job_.ReportPath);

@@ -70,6 +70,10 @@ struct JobState {
     bool MakeCrc = false;
     bool ComparePies = false;
     std::string ProgramFolder; // where the job files and the joiner files live
+    // Identity of the source file, taken when the job is loaded (when it exists
+    // then): no piece, report or joiner may be written over it, no erase delete it.
+    plat::FileId SourceId;
+    bool SourceKnown = false;
 
     // ---- read by the windows while the worker runs ------------------------
     Zeq* Worker = nullptr;
@@ -114,8 +118,17 @@ bool ReadPieSplit(const std::string& text, JobState& job, std::string& error);
 
 // Checks what the worker relies on: a zero count of 0 to 255 and at least one
 // non-empty name pattern, at least one piece size and every size a decimal from
-// 0 to 2147483647, a BufferSize of 2 or more, a source and a target path.
+// 0 to 2147483647, a BufferSize of 2 or more, a source and a target path, and no
+// NUL byte in a path or pattern (the system would end the name there).
 bool CheckJob(const JobState& job, std::string& error);
+
+// Checks the job against the files it names, before anything is written: a
+// source that exists must be a regular file (its identity is kept in the job);
+// no piece whose name is known now, no report and no part of the joiner may be
+// the source under any name, and an erase of the target must not reach the
+// source (the source lying in the target folder, or with EraseOption > 0 in
+// any folder below it).
+bool CheckJobFiles(JobState& job, std::string& error);
 
 // Reads the three job files from folder (with its trailing separator) into job
 // and checks them. False with a message fit for the user when they cannot be
@@ -208,6 +221,12 @@ class Zeq {
     // Stops with the system's text for the last platform failure.
     [[noreturn]] void StopOnFile(const std::string& what, const std::string& path);
     void PassGate();
+    // True when path names the source file (compared by identity).
+    bool IsSource(const std::string& path);
+    // Refuses the job when path, about to be written as what, is the source.
+    void GuardSource(const std::string& path, const std::string& what);
+    // Stops unless the source is a regular file; then opens it into source.
+    void OpenSource(plat::File& source);
 
     JobState& job_;
     IWindowBridge& bridge_;
@@ -222,6 +241,9 @@ class Zeq {
     plat::File piece_;          // the piece being written or read back
     bool pieceWritten_ = false; // piece_ is a piece being written (removed when incomplete)
     std::string piecePath_;
+    plat::FileId pieceId_;  // identity of the piece being written
+    plat::FileId sourceId_; // identity of the source as opened by the split pass
+    bool sourceOpened_ = false;
 
     std::thread thread_;
     mutable std::mutex gateLock_;

@@ -38,12 +38,15 @@ std::int64_t SatAdd(std::int64_t a, std::int64_t b) {
 }
 
 // Removes the step's temporary files however it ends, except ZeqGlue.tmp while
-// it holds the only copy of pie k or a pack the target did not take.
+// it holds the only copy of pie k or a pack the target did not take. Only what
+// this step made goes: a ZeqGlue.tmp kept by an earlier job stays until this
+// step replaces it. The files are closed by then (declared after this).
 struct Leftovers {
     std::string data, temp;
+    bool tempMade = false;
     bool keepTemp = false;
     ~Leftovers() {
-        if (!keepTemp) plat::DeleteFile(temp);
+        if (tempMade && !keepTemp) plat::DeleteFile(temp);
         plat::DeleteFile(data);
     }
 };
@@ -75,8 +78,13 @@ void Zeq::WriteJoinerData(const std::string& offsetText) {
     for (std::size_t i = 1; i <= 4; ++i)
         line(settings[i]);
     line(std::to_string(job_.PieNumber));
-    for (const std::string& names : job_.PieNames)
-        line(names);
+    // The count of zeros as the engine read it ("+2", "-0" or a run of leading
+    // zeros), in the plain form that every reader takes.
+    std::int64_t zeros = 0;
+    ParseDecimal(job_.PieNames.at(0), zeros);
+    line(std::to_string(zeros));
+    for (std::size_t i = 1; i < job_.PieNames.size(); ++i)
+        line(job_.PieNames[i]);
     line("$");
     if (job_.MakeCrc) {
         for (const std::string& crc : job_.CrcDecList)
@@ -85,6 +93,7 @@ void Zeq::WriteJoinerData(const std::string& offsetText) {
     line("$");
 
     plat::File data;
+    GuardSource(dataPath, "The joiner data");
     if (!data.Open(dataPath, plat::OpenMode::CreateAlways))
         StopOnFile("Cannot create the joiner data", dataPath);
     if (plat::WriteFile(data.Handle(), text.data(), text.size()) !=
@@ -149,11 +158,19 @@ void Zeq::MakeJoiner() {
     if (name.empty())
         Stop(1, Lines({"The joiner file has no name: line 1 of", job_.ProgramFolder + "glue.txt",
                        "gives an empty name."}));
+    if (name.find('\0') != std::string::npos)
+        Stop(1, Lines({"The joiner file's name holds a NUL byte: line 1 of",
+                       job_.ProgramFolder + "glue.txt"}));
+    const std::string target = JoinPath(job_.TargetPath, name);
+    // Checked before pie k leaves the target, and again before the copy.
+    GuardSource(target, "The joiner file");
 
     std::unique_ptr<char[]> buffer(new (std::nothrow) char[BlockSize]);
     if (!buffer)
         Stop(1, "Not enough memory for a buffer of " + std::to_string(BlockSize) + " bytes.");
     plat::File temp;
+    GuardSource(tempPath, "The joiner file");
+    leftovers.tempMade = true; // replaced from here on, even if the open fails midway
     if (!temp.Open(tempPath, plat::OpenMode::CreateAlways))
         StopOnFile("Cannot create the joiner file", tempPath);
     std::uint64_t written = 0;
@@ -210,7 +227,17 @@ void Zeq::MakeJoiner() {
     while (job_.RequiredSpace.Get() > FreeSpace(job_.TargetPath))
         PromptForJoinerDisk(k != 0, tempPath);
 
-    const std::string target = JoinPath(job_.TargetPath, name);
+    if (IsSource(target)) {
+        leftovers.keepTemp = true;
+        Stop(1,
+             Lines({Lines({"The split job cannot be run:",
+                           "The joiner file would be written over the source file:", target}),
+                    k != 0
+                        ? "The joiner, with the bytes of pie " + std::to_string(k) + ", is kept in"
+                        : "The joiner is kept in",
+                    tempPath}),
+             "Velmora Zeq");
+    }
     if (!plat::CopyFile(tempPath, target, false)) {
         std::string why = plat::LastErrorText();
         leftovers.keepTemp = true;

@@ -4,8 +4,27 @@
 
 namespace {
 std::string LastComponent(const std::string& path) {
-    std::string::size_type sep = path.find_last_of(plat::PathSep);
-    return sep == std::string::npos ? path : path.substr(sep + 1);
+    std::string::size_type start = path.size();
+    while (start > 0 && !IsPathSeparator(path[start - 1]))
+        --start;
+    return path.substr(start);
+}
+
+bool IsContinuationByte(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+std::string ShortLine(const std::string& line, std::size_t limit) {
+    static const std::string gap = " ... ";
+    if (line.size() <= limit || limit <= gap.size() + 2) return line;
+    std::size_t keep = limit - gap.size();
+    std::size_t head = keep - keep / 2, tail = line.size() - keep / 2;
+    // Never cut a multi-byte character in two.
+    while (head > 0 && IsContinuationByte(line[head]))
+        --head;
+    while (tail < line.size() && IsContinuationByte(line[tail]))
+        ++tail;
+    return line.substr(0, head) + gap + line.substr(tail);
 }
 } // namespace
 
@@ -69,7 +88,8 @@ namespace {
 // the open parent and never through a link, so an entry swapped for a link
 // while the walk runs leads nowhere outside the folder.
 void EraseEntries(const plat::Folder& dir, const std::string& path, std::int64_t eraseOption,
-                  const std::function<void(const std::string&)>& onEntry) {
+                  const std::function<void(const std::string&)>& onEntry,
+                  const plat::FileId* keep) {
     std::vector<plat::DirEntry> entries;
     if (!dir.List(entries)) return;
     for (const plat::DirEntry& e : entries) {
@@ -78,13 +98,17 @@ void EraseEntries(const plat::Folder& dir, const std::string& path, std::int64_t
             if (eraseOption > 0) {
                 plat::Folder sub;
                 if (sub.OpenChild(dir, e.name)) {
-                    EraseEntries(sub, full, eraseOption, onEntry);
+                    EraseEntries(sub, full, eraseOption, onEntry, keep);
                     sub.Close();
                     dir.RemoveFolder(e.name);
                 }
             }
             continue;
         }
+        // A link goes without harm to what it leads to; a file that is the
+        // source under another name stays.
+        plat::FileId id;
+        if (keep && !e.isLink && plat::GetFileId(full, id) && id == *keep) continue;
         if (onEntry) onEntry(full);
         dir.DeleteFile(e.name);
     }
@@ -92,8 +116,20 @@ void EraseEntries(const plat::Folder& dir, const std::string& path, std::int64_t
 } // namespace
 
 void EraseFolder(const std::string& folder, std::int64_t eraseOption,
-                 const std::function<void(const std::string&)>& onEntry) {
+                 const std::function<void(const std::string&)>& onEntry, const plat::FileId* keep) {
     if (folder.empty()) return; // never the working folder by accident
     plat::Folder dir;
-    if (dir.Open(folder)) EraseEntries(dir, folder, eraseOption, onEntry);
+    if (dir.Open(folder)) EraseEntries(dir, folder, eraseOption, onEntry, keep);
+}
+
+std::string ShortText(const std::string& text, std::size_t limit) {
+    std::string out;
+    std::string::size_type start = 0;
+    for (;;) {
+        std::string::size_type end = text.find('\r', start);
+        out += ShortLine(text.substr(start, end - start), limit);
+        if (end == std::string::npos) return out;
+        out += '\r';
+        start = end + 1;
+    }
 }

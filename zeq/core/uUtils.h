@@ -7,6 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "Platform.h"
+
+// True for a character that separates the parts of a path: the platform's own
+// separator, and on Windows also '/', which the system takes as one too. On
+// Linux a backslash is an ordinary character of a name.
+constexpr bool IsPathSeparator(char c) {
+    return c == plat::PathSep || c == '/';
+}
+
 // Extension of the last path component without its dot ("avi" for /clips/movie.avi);
 // empty when the component has no dot.
 std::string ExtWithoutDot(const std::string& path);
@@ -33,6 +42,14 @@ std::vector<std::string> SplitLines(const std::string& text);
 // subfolders stay untouched. Symbolic links are deleted, never followed. The
 // folder itself stays. onEntry, when set, is told each file path before it is
 // deleted (the erase dialog shows it). Failures are passed over: what cannot be
-// deleted stays.
+// deleted stays. A file whose identity is keep (the source of the job) is never
+// deleted, whatever name or folder it is met under.
 void EraseFolder(const std::string& folder, std::int64_t eraseOption,
-                 const std::function<void(const std::string&)>& onEntry = {});
+                 const std::function<void(const std::string&)>& onEntry = {},
+                 const plat::FileId* keep = nullptr);
+
+// A text fit to be quoted in a message: a line longer than limit bytes keeps
+// its start and its end, and " ... " stands for the middle. Each line of a
+// message (lines are separated by '\r') is shortened on its own, so a huge
+// path or pattern never makes a message box that cannot be laid out.
+std::string ShortText(const std::string& text, std::size_t limit = 300);

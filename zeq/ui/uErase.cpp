@@ -41,11 +41,14 @@ TErase::TErase(JobState& job, QWidget* parent)
 
 void TErase::EraseFolder(const std::string& folder, const std::function<bool()>& stop) {
     try {
-        ::EraseFolder(folder, job_.EraseOption, [&](const std::string& entry) {
+        auto onEntry = [&](const std::string& entry) {
             currentErase_ = entry;
             QCoreApplication::processEvents();
             if (stop && stop()) throw EraseStopped{};
-        });
+        };
+        // The job's source is never erased, whatever name it has in the target.
+        ::EraseFolder(folder, job_.EraseOption, onEntry,
+                      job_.SourceKnown ? &job_.SourceId : nullptr);
     } catch (const EraseStopped&) {
         // What is left stays; the caller judges the disk by its free space.
     }
