@@ -109,6 +109,30 @@ join
 cmp -s "$source" "$target/movie.avi" || fail "the joined file differs from the source (k=0)"
 temp_left && fail "a temporary file was left behind (k=0)"
 
+# Nothing above waited for Enter: the joiner's input was not a console.
+grep -q "Press Enter" <<<"$out" && fail "the joiner waited for Enter with redirected input"
+
+# Started on a console of its own, as Explorer starts it, the joiner keeps the
+# window open until Enter is pressed. A pseudo-terminal gives it one under Wine.
+if command -v script >/dev/null; then
+    mkfifo "$work/keys"
+    exec 3<>"$work/keys"
+    timeout 300 script -qfc "'$wine' '$prog/glue32.exe'; echo EXIT=\$?" /dev/null <&3 \
+        >"$work/console.log" 2>&1 &
+    pid=$!
+    # The console draws its text with cursor moves: compare without them.
+    shown() { sed 's/\x1b\[[0-9;?]*[A-Za-z]//g' "$work/console.log" | tr -d ' \r\n'; }
+    while kill -0 $pid 2>/dev/null && ! shown | grep -q "PressEntertoclosethiswindow"; do
+        sleep 0.2
+    done
+    shown | grep -q "PressEntertoclosethiswindow" ||
+        fail "started on its own console, the joiner did not ask for Enter: $(shown)"
+    printf '\r' >&3
+    wait $pid
+    shown | grep -q "EXIT=7" || fail "the joiner did not end after Enter: $(shown)"
+    exec 3>&-
+fi
+
 if [ $failures -ne 0 ]; then
     echo "$failures check(s) failed"
     exit 1
