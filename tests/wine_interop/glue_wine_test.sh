@@ -109,6 +109,15 @@ join
 cmp -s "$source" "$target/movie.avi" || fail "the joined file differs from the source (k=0)"
 temp_left && fail "a temporary file was left behind (k=0)"
 
+# The pack names its output folder with a drive letter: it is taken as it is.
+mkdir "$work/outdir"
+windir="Z:$(tr / '\\' <<<"$work/outdir")"
+printf '\\.exe\r\nHoliday joiner\r\n0\r\n%s\r\nEnjoy!\r\n' "$windir" >"$prog/glue.txt"
+split 0
+join
+[ $rc -eq 0 ] || fail "join into $windir ended with $rc: $out"
+cmp -s "$source" "$work/outdir/movie.avi" || fail "nothing right was written into $windir: $out"
+
 # Nothing above waited for Enter: the joiner's input was not a console.
 grep -q "Press Enter" <<<"$out" && fail "the joiner waited for Enter with redirected input"
 
