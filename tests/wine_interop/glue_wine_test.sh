@@ -19,6 +19,8 @@ if [ ! -x "$wine" ]; then
     exit 77
 fi
 export WINEDEBUG=-all
+# A new prefix is made without offering to install .NET and Internet Explorer.
+export WINEDLLOVERRIDES="mscoree,mshtml="
 
 failures=0
 fail() {

@@ -20,6 +20,8 @@ for tool in "$wine" cabextract 7zz; do
     fi
 done
 export WINEDEBUG=-all
+# A new prefix is made without offering to install .NET and Internet Explorer.
+export WINEDLLOVERRIDES="mscoree,mshtml="
 # Both programs turn the file times into local DOS times: one time zone.
 export TZ=UTC
 
