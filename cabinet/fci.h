@@ -5,10 +5,12 @@
 #pragma once
 
 #include <cstdint>
+#include <type_traits>
 
 using BOOL = int;
 using UINT = unsigned int;
-using ULONG = std::uint32_t;
+// 32 bits; on Windows the same type as <windows.h> gives it (unsigned long).
+using ULONG = std::conditional_t<sizeof(unsigned long) == 4, unsigned long, std::uint32_t>;
 using USHORT = std::uint16_t;
 using INT_PTR = std::intptr_t;
 using TCOMP = USHORT;
@@ -116,6 +118,10 @@ using PFNFCISTATUS = long (*)(UINT typeStatus, ULONG cb1, ULONG cb2, void* pv);
 using PFNFCIGETOPENINFO = INT_PTR (*)(char* pszName, USHORT* pdate, USHORT* ptime, USHORT* pattribs,
                                       int* err, void* pv);
 
+// The calls have C linkage and the default (cdecl) convention, as cabinet.dll
+// exports them, so the interface layer can be linked against either.
+extern "C" {
+
 // Creates a compression context for a cabinet (or a set) described by *pccab;
 // null on failure, with *perf filled in.
 HFCI FCICreate(PERF perf, PFNFCIFILEPLACED pfnfcifp, PFNFCIALLOC pfna, PFNFCIFREE pfnf,
@@ -140,3 +146,5 @@ BOOL FCIFlushCabinet(HFCI hfci, BOOL fGetNextCab, PFNFCIGETNEXTCABINET pfnfcignc
 // Releases the context and deletes its temporary files; an unflushed cabinet is
 // discarded.
 BOOL FCIDestroy(HFCI hfci);
+
+} // extern "C"

@@ -91,6 +91,11 @@ static int join_path(char* out, const char* dir, const char* name) {
     return r >= 0 && r < PATH_CAP ? 0 : -1;
 }
 
+/* A path from the root; on Windows also one with a drive letter. */
+static int is_absolute(const char* s) {
+    return s[0] == gs_sep || (gs_sep == '\\' && (s[0] == '/' || (s[0] && s[1] == ':')));
+}
+
 static void usage(const GlueData* d) {
     printf("Usage: %s [-f] [-k] [-t] [-o folder] [folder ...]\n", prog);
     if (d)
@@ -283,7 +288,7 @@ static int run(int argc, char** argv) {
         outdir = out_opt;
     } else if (d.setting[2][0]) {
         const char* s = d.setting[2];
-        if (s[0] == gs_sep ? snprintf(outbuf, PATH_CAP, "%s", s) >= PATH_CAP
+        if (is_absolute(s) ? snprintf(outbuf, PATH_CAP, "%s", s) >= PATH_CAP
                            : join_path(outbuf, own, s) != 0)
             outbuf[0] = 0;
         outdir = outbuf;

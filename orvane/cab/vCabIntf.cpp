@@ -45,6 +45,10 @@ struct TCabContext {
 struct TCabSession {
     HFCI hfci = nullptr;
     TCabContext context;
+    // The record given to FCICreate. cabinet.dll (Wine's at least) keeps the
+    // pointer and reads and updates the record on every new cabinet, so it
+    // lives as long as the handle.
+    CCAB ccab;
 };
 
 // The shared error record of all wrappers.
@@ -338,10 +342,11 @@ HCabContext CabCreate(const std::string& cabFile, const std::string& diskName,
         }
 
         session = new TCabSession;
+        session->ccab = ccab;
         session->context.progress = progress;
         session->context.nextCabinet = nextCabinet;
         session->hfci = FCICreate(&g_erf, FilePlaced, Alloc, Free, Open, Read, Write, Close, Seek,
-                                  Delete, GetTempFile, &ccab, &session->context);
+                                  Delete, GetTempFile, &session->ccab, &session->context);
         if (!session->hfci) {
             delete session;
             return nullptr;
