@@ -128,6 +128,32 @@ TEST(LzxRoundTrip, FilesLargerThanTheLargestWindow) {
     RoundTrip({{21, {{"big.bin", big}}}, {15, {{"big15.bin", big.substr(0, 2200000)}}}});
 }
 
+// Random stretches are stored without a full search; the text between them
+// must still be compressed, and a later copy of a random stretch still found
+// although the stretch went into the match finder only sparsely.
+TEST(LzxRoundTrip, TextBetweenIncompressibleStretches) {
+    const std::string noise = testutil::RandomBytes(300001, 11);
+    const std::string text = Text(400000, 12);
+    const std::string other = testutil::RandomBytes(200003, 13);
+    // Random, text and random again inside single frames too.
+    const std::string mixed =
+        testutil::RandomBytes(20000, 14) + Text(30000, 15) + testutil::RandomBytes(10001, 16);
+    std::vector<CabFolder> folders{{21,
+                                    {{"noise.bin", noise},
+                                     {"a.txt", text.substr(0, 123457)},
+                                     {"b.txt", text.substr(123457)},
+                                     {"other.bin", other},
+                                     {"mixed.bin", mixed},
+                                     {"noise-again.bin", noise},
+                                     {"c.txt", Text(50000, 17)}}}};
+    const CabStats stats = RoundTrip(folders);
+    const std::size_t textOnly = text.size() + 30000 + 50000;
+    const std::size_t randomOnly = noise.size() + other.size() + 30001;
+    // The text comes to about a fifth and the copy to almost nothing; storing
+    // the copy or leaving the text uncompressed would each break this.
+    EXPECT_LT(stats.compressedBytes, randomOnly + textOnly / 3);
+}
+
 // A few hundred seeded inputs of random shape, each in a folder of its own
 // with its own window, all in one cabinet, and a folder of 600 small files.
 TEST(LzxRoundTrip, StructuredRandomInputs) {
