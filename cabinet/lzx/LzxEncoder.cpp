@@ -18,8 +18,6 @@ constexpr std::uint64_t MaxPayloadBits = 38000u * 8u;
 constexpr std::uint64_t StoredBits(std::uint32_t n) {
     return std::uint64_t{n} * 8 + 16 * 8 + 32;
 }
-// What the trees of a block with (nearly) every literal in use take, about.
-constexpr std::uint64_t LiteralTreeBits = 1024;
 // In frames whose bytes a Huffman code cannot shorten, searches are spaced
 // further apart the longer they find nothing worth having, up to this stride.
 constexpr std::uint32_t MaxSparseStride = 16;
@@ -262,7 +260,8 @@ void Encoder::FindMatches(std::uint32_t start, std::uint32_t n) {
 }
 
 std::uint64_t Encoder::LiteralOnlyBits(const std::uint8_t* data, std::uint32_t n) const {
-    // Four tables, so runs of one byte value do not wait on their own counts.
+    // The frame's estimated size as literals alone, its trees included. Four
+    // tables, so runs of one byte value do not wait on their own counts.
     std::array<std::array<std::uint32_t, NumChars>, 4> part{};
     std::uint32_t i = 0;
     for (; i + 4 <= n; i += 4) {
@@ -273,10 +272,10 @@ std::uint64_t Encoder::LiteralOnlyBits(const std::uint8_t* data, std::uint32_t n
     }
     for (; i < n; ++i)
         ++part[0][data[i]];
-    std::vector<std::uint32_t> freq(NumChars);
+    Stats st;
     for (int s = 0; s < NumChars; ++s)
-        freq[s] = part[0][s] + part[1][s] + part[2][s] + part[3][s];
-    return CodedBits(freq, BuildLengths(freq, MainMaxCodeLen));
+        st.main[s] = part[0][s] + part[1][s] + part[2][s] + part[3][s];
+    return EstimateBits(st);
 }
 
 std::uint64_t Encoder::FindMatchesSparse(std::uint32_t start, std::uint32_t n,
@@ -553,11 +552,11 @@ void Encoder::ParseNextFrame() {
     const std::uint32_t start = framesParsed_ * FrameSize;
     const std::uint32_t n = std::min(FrameSize, inputEnd_ - start);
     const std::uint64_t stored = StoredBits(n);
-    // Bytes that a Huffman code cannot shorten (random or already compressed
-    // data) gain only from matches. Such a frame is searched sparsely, and
-    // when the search finds too little to pay for the trees it is stored as
-    // it is, without the parse.
-    const std::uint64_t literalBits = LiteralOnlyBits(At(start), n) + LiteralTreeBits;
+    // A frame that as literals alone would come out no smaller than stored
+    // (random or already compressed data) can only gain from matches. Such a
+    // frame is searched sparsely, and when the matches found would not make up
+    // the difference it is stored as it is, without the parse.
+    const std::uint64_t literalBits = LiteralOnlyBits(At(start), n);
     if (literalBits > stored) {
         // What matches must save for the frame to be worth coding.
         const std::uint64_t needed = literalBits - stored;
