@@ -24,7 +24,7 @@ constexpr std::uint32_t MaxSparseStride = 16;
 // Searches without a hit before the stride grows by one.
 constexpr std::uint32_t MissesPerStride = 16;
 // A match is a hit when it saves at least this many bits over 8-bit literals.
-constexpr std::uint32_t HitBits = 16;
+constexpr std::uint32_t HitBits = 8;
 
 inline std::uint32_t LoadLE32(const std::uint8_t* p) {
     return std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) |

@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 #include <map>
+#include <random>
 
 using namespace lzxtest;
 
@@ -130,7 +131,9 @@ TEST(LzxRoundTrip, FilesLargerThanTheLargestWindow) {
 
 // Random stretches are stored without a full search; the text between them
 // must still be compressed, and a later copy of a random stretch still found
-// although the stretch went into the match finder only sparsely.
+// although the stretch went into the match finder only sparsely. Data whose
+// bytes look random one by one but that has many short matches must still be
+// compressed.
 TEST(LzxRoundTrip, TextBetweenIncompressibleStretches) {
     const std::string noise = testutil::RandomBytes(300001, 11);
     const std::string text = Text(400000, 12);
@@ -152,6 +155,25 @@ TEST(LzxRoundTrip, TextBetweenIncompressibleStretches) {
     // The text comes to about a fifth and the copy to almost nothing; storing
     // the copy or leaving the text uncompressed would each break this.
     EXPECT_LT(stats.compressedBytes, randomOnly + textOnly / 3);
+
+    // Every byte value as common as any other, but a third of the bytes in
+    // 3-byte copies from close by: only short matches pay here, and the
+    // encoder must not take such data for random.
+    std::mt19937 rng(18);
+    std::string shortCopies = testutil::RandomBytes(64, 19);
+    while (shortCopies.size() < 600000) {
+        if (rng() % 3 == 0) {
+            const std::uint32_t n = 1 + rng() % 11;
+            for (std::uint32_t k = 0; k < n; ++k)
+                shortCopies.push_back(static_cast<char>(rng()));
+        } else {
+            const std::size_t d = 8 + rng() % 92;
+            for (int k = 0; k < 3; ++k)
+                shortCopies.push_back(shortCopies[shortCopies.size() - d]);
+        }
+    }
+    const CabStats copies = RoundTrip({{21, {{"short-copies.bin", shortCopies}}}});
+    EXPECT_LT(copies.compressedBytes, shortCopies.size() * 4 / 5);
 }
 
 // A few hundred seeded inputs of random shape, each in a folder of its own
