@@ -227,6 +227,10 @@ int main(int argc, char** argv) {
     }
     std::string data;
     std::ifstream list(argv[1]);
+    if (!list) {
+        std::cerr << "lzx_bench: cannot read the list " << argv[1] << "\n";
+        return 1;
+    }
     std::string path;
     std::size_t files = 0;
     while (std::getline(list, path)) {
