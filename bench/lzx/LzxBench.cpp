@@ -6,6 +6,12 @@
 // LIST names the corpus files, one a line, in order. --xz2m is xz -6 with its
 // dictionary cut to 2 MiB, LZX's largest window; --vcab (repeatable) is one
 // cabinet written by `vcab -m METHOD` with its defaults.
+//   lzx_bench --write-random FILE MIB
+// writes MIB MiB of seeded random bytes to FILE. With --random FILE the same
+// codecs also compress that file, in a second table next to the figures of
+// --random-vcab METHOD BYTES WALL CPU (vcab on FILE), with the time of LZX:21
+// over that of MSZIP: random data is stored, and should cost no more than
+// MSZIP's stored blocks.
 #include "Codec.h"
 #ifdef HAVE_MSZIP
 #include "BlockCodecs.h"
@@ -112,18 +118,79 @@ const Result* Find(const std::vector<Result>& results, const std::string& name) 
     return nullptr;
 }
 
+// Seeded random bytes (splitmix64), the same on every machine.
+std::string RandomData(std::size_t n) {
+    std::string s(n, '\0');
+    std::uint64_t x = 0x4C5A5852414E44ull; // the seed
+    for (std::size_t i = 0; i < n; i += 8) {
+        std::uint64_t z = (x += 0x9E3779B97F4A7C15ull);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+        z ^= z >> 31;
+        std::memcpy(&s[i], &z, std::min<std::size_t>(8, n - i));
+    }
+    return s;
+}
+
+// The codecs on random data, next to the vcab figures measured on it.
+void RandomTable(const std::string& data, const std::vector<int>& exponents,
+                 const std::vector<Result>& shipped) {
+    std::vector<Result> results;
+#ifdef HAVE_MSZIP
+    auto mszip = cab::MakeMsZipCodec();
+    results.push_back(Measure("MSZIP (ours)", *mszip, data));
+#else
+    ZlibMsZip mszip;
+    results.push_back(Measure("MSZIP (zlib -9)", mszip, data));
+#endif
+    for (int w : exponents) {
+        auto codec = cab::MakeLzxCodec(w);
+        if (codec) results.push_back(Measure("LZX:" + std::to_string(w), *codec, data));
+    }
+    results.insert(results.end(), shipped.begin(), shipped.end());
+    std::printf("\nrandom data: %zu bytes, seeded\n\n", data.size());
+    std::printf("| method | measured | bytes | %% of input | cpu s | MB/s (cpu) |\n");
+    std::printf("|---|---|---:|---:|---:|---:|\n");
+    for (const Result& r : results)
+        std::printf("| %s | %s | %llu | %.3f | %.2f | %.1f |\n", r.name.c_str(), r.how.c_str(),
+                    static_cast<unsigned long long>(r.bytes), 100.0 * r.bytes / data.size(), r.cpu,
+                    data.size() / 1e6 / r.cpu);
+    auto cpuRatio = [&](const char* a, const char* b) {
+        const Result* x = Find(results, a);
+        const Result* y = Find(results, b);
+        char text[32] = "-";
+        if (x && y && y->cpu > 0) std::snprintf(text, sizeof text, "%.3f", x->cpu / y->cpu);
+        return std::string(text);
+    };
+    std::printf("\n%-26s %20s\n", "random data", "LZX:21/MSZIP cpu time");
+    std::printf("%-26s %20s\n", "codec, one folder",
+                cpuRatio("LZX:21", results[0].name.c_str()).c_str());
+    std::printf("%-26s %20s\n", "vcab, cabinets as shipped",
+                cpuRatio("vcab -m lzx:21", "vcab -m mszip").c_str());
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 4 && !std::strcmp(argv[1], "--write-random")) {
+        const std::string data = RandomData(std::size_t{std::stoul(argv[3])} << 20);
+        std::ofstream out(argv[2], std::ios::binary);
+        out.write(data.data(), static_cast<std::streamsize>(data.size()));
+        return out.flush() ? 0 : 1;
+    }
     if (argc < 2) {
         std::cerr << "usage: lzx_bench LIST [--xz BYTES WALL CPU] [--xz2m BYTES WALL CPU]\n"
-                     "                 [--vcab METHOD BYTES WALL CPU]... [--exponents 15,18,21]\n";
+                     "                 [--vcab METHOD BYTES WALL CPU]... [--exponents 15,18,21]\n"
+                     "                 [--random FILE [--random-vcab METHOD BYTES WALL CPU]...]\n"
+                     "       lzx_bench --write-random FILE MIB\n";
         return 2;
     }
     std::vector<int> exponents = {15, 18, 21};
     Result xz{"xz -6", "xz -T1, one stream", 0, 0, 0};
     Result xz2m{"xz -6, 2 MiB dictionary", "xz -T1, one stream", 0, 0, 0};
     std::vector<Result> shipped;
+    std::string randomFile;
+    std::vector<Result> randomShipped;
     for (int i = 2; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--xz") && i + 3 < argc) {
             ReadFigures(argv, i + 1, xz);
@@ -138,6 +205,15 @@ int main(int argc, char** argv) {
             ReadFigures(argv, i + 2, r);
             shipped.push_back(r);
             i += 4;
+        } else if (!std::strcmp(argv[i], "--random") && i + 1 < argc) {
+            randomFile = argv[++i];
+        } else if (!std::strcmp(argv[i], "--random-vcab") && i + 4 < argc) {
+            Result r;
+            r.name = std::string("vcab -m ") + argv[i + 1];
+            r.how = "vcab, whole cabinet";
+            ReadFigures(argv, i + 2, r);
+            randomShipped.push_back(r);
+            i += 4;
         } else if (!std::strcmp(argv[i], "--exponents") && i + 1 < argc) {
             exponents.clear();
             std::stringstream ss(argv[++i]);
@@ -151,6 +227,10 @@ int main(int argc, char** argv) {
     }
     std::string data;
     std::ifstream list(argv[1]);
+    if (!list) {
+        std::cerr << "lzx_bench: cannot read the list " << argv[1] << "\n";
+        return 1;
+    }
     std::string path;
     std::size_t files = 0;
     while (std::getline(list, path)) {
@@ -218,5 +298,16 @@ int main(int argc, char** argv) {
                 ratio(lzx21, xzRow).c_str());
     std::printf("%-26s %14s %14s\n", "vcab, cabinets as shipped", ratio(vLzx21, vMsZip).c_str(),
                 ratio(vLzx21, xzRow).c_str());
+
+    if (!randomFile.empty()) {
+        std::ifstream in(randomFile, std::ios::binary);
+        if (!in) {
+            std::cerr << "lzx_bench: cannot read " << randomFile << "\n";
+            return 1;
+        }
+        std::stringstream ss;
+        ss << in.rdbuf();
+        RandomTable(ss.str(), exponents, randomShipped);
+    }
     return 0;
 }

@@ -13,6 +13,18 @@ constexpr std::uint16_t NoLength = 0xFFFF;
 constexpr std::uint32_t LiteralFirst = 0xFFFF;
 // Largest payload a frame may have; cabinet readers refuse more than 38912.
 constexpr std::uint64_t MaxPayloadBits = 38000u * 8u;
+// A frame stored as it is: its bits plus the block header, padding and the
+// three repeated offsets.
+constexpr std::uint64_t StoredBits(std::uint32_t n) {
+    return std::uint64_t{n} * 8 + 16 * 8 + 32;
+}
+// In frames whose bytes a Huffman code cannot shorten, searches are spaced
+// further apart the longer they find nothing worth having, up to this stride.
+constexpr std::uint32_t MaxSparseStride = 16;
+// Searches without a hit before the stride grows by one.
+constexpr std::uint32_t MissesPerStride = 16;
+// A match is a hit when it saves at least this many bits over 8-bit literals.
+constexpr std::uint32_t HitBits = 8;
 
 inline std::uint32_t LoadLE32(const std::uint8_t* p) {
     return std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) |
@@ -165,6 +177,7 @@ void Encoder::ResetFolder() {
     buf_.clear();
     bufBase_ = 0;
     skipUntil_ = 0;
+    sparseMisses_ = 0;
     reps_ = {1, 1, 1};
     haveModel_ = false;
     prevMain_.fill(0);
@@ -244,6 +257,77 @@ void Encoder::FindMatches(std::uint32_t start, std::uint32_t n) {
         }
     }
     matchIndex_[n] = static_cast<std::uint32_t>(matches_.size());
+}
+
+std::uint64_t Encoder::LiteralOnlyBits(const std::uint8_t* data, std::uint32_t n) const {
+    // The frame's estimated size as literals alone, its trees included. Four
+    // tables, so runs of one byte value do not wait on their own counts.
+    std::array<std::array<std::uint32_t, NumChars>, 4> part{};
+    std::uint32_t i = 0;
+    for (; i + 4 <= n; i += 4) {
+        ++part[0][data[i]];
+        ++part[1][data[i + 1]];
+        ++part[2][data[i + 2]];
+        ++part[3][data[i + 3]];
+    }
+    for (; i < n; ++i)
+        ++part[0][data[i]];
+    Stats st;
+    for (int s = 0; s < NumChars; ++s)
+        st.main[s] = part[0][s] + part[1][s] + part[2][s] + part[3][s];
+    return EstimateBits(st);
+}
+
+std::uint64_t Encoder::FindMatchesSparse(std::uint32_t start, std::uint32_t n,
+                                         std::uint64_t enough) {
+    // Like FindMatches, but positions between the searches are neither
+    // searched nor inserted into the finder. A later copy of this stretch is
+    // still found, at most one stride into it: the tree holds at least every
+    // MaxSparseStride-th position of it. Returns the bits the hits would save
+    // over 8-bit literals, counting overlapping hits once. Once they reach
+    // enough, the frame will be parsed, and the rest of it is searched at
+    // every position.
+    matches_.clear();
+    matchIndex_.assign(n + 1, 0);
+    std::uint64_t gain = 0;
+    std::uint32_t counted = 0; // frame index past the last hit counted
+    std::uint32_t next = 0;    // frame index of the next search
+    for (std::uint32_t i = 0; i < n; ++i) {
+        matchIndex_[i] = static_cast<std::uint32_t>(matches_.size());
+        const std::uint32_t pos = start + i;
+        if (i < next || pos < skipUntil_) continue;
+        const std::uint32_t avail = inputEnd_ - pos;
+        const std::uint32_t maxLen = std::min<std::uint32_t>(MaxMatch, n - i);
+        const std::size_t first = matches_.size();
+        finder_.Find(At(pos), pos, avail, maxLen, matches_);
+        std::uint32_t best = 0, bestLength = 0;
+        for (std::size_t m = first; m < matches_.size(); ++m) {
+            const Match& mt = matches_[m];
+            const std::uint32_t cost =
+                9 + Slots.extra[SlotOf(mt.distance + 2)] + (mt.length >= 9 ? 6 : 0);
+            if (8 * mt.length > cost + best) {
+                best = 8 * mt.length - cost;
+                bestLength = mt.length;
+            }
+        }
+        if (matches_.size() > first && matches_.back().length >= tuning_.niceLength)
+            skipUntil_ = pos + matches_.back().length;
+        if (best >= HitBits) {
+            sparseMisses_ = 0;
+            if (i >= counted) {
+                gain += best;
+                counted = i + bestLength;
+            }
+        } else {
+            ++sparseMisses_;
+        }
+        if (gain >= enough) sparseMisses_ = 0;
+        next = i + 1 + std::min(sparseMisses_ / MissesPerStride, MaxSparseStride - 1);
+        if (next < n && inputEnd_ - (start + next) > 8)
+            finder_.Prefetch(At(start + next), start + next);
+    }
+    matchIndex_[n] = static_cast<std::uint32_t>(matches_.size());
+    return gain;
 }
 
 void Encoder::DefaultModel(CostModel& m) const {
@@ -467,7 +551,25 @@ void Encoder::Optimize(std::uint32_t start, std::uint32_t n, const CostModel& mo
 void Encoder::ParseNextFrame() {
     const std::uint32_t start = framesParsed_ * FrameSize;
     const std::uint32_t n = std::min(FrameSize, inputEnd_ - start);
-    FindMatches(start, n);
+    const std::uint64_t stored = StoredBits(n);
+    // A frame that as literals alone would come out no smaller than stored
+    // (random or already compressed data) can only gain from matches. Such a
+    // frame is searched sparsely, and when the matches found would not make up
+    // the difference it is stored as it is, without the parse.
+    const std::uint64_t literalBits = LiteralOnlyBits(At(start), n);
+    if (literalBits > stored) {
+        // What matches must save for the frame to be worth coding.
+        const std::uint64_t needed = literalBits - stored;
+        const std::uint64_t gain = FindMatchesSparse(start, n, needed);
+        if (gain < needed) {
+            ++framesParsed_;
+            StoreFrame(start, n, reps_);
+            return;
+        }
+    } else {
+        sparseMisses_ = 0;
+        FindMatches(start, n);
+    }
     Frame frame;
     frame.size = n;
     CostModel model;
@@ -489,14 +591,8 @@ void Encoder::ParseNextFrame() {
     ++framesParsed_;
 
     const std::uint64_t coded = EstimateBits(frame.stats);
-    const std::uint64_t raw = std::uint64_t{n} * 8 + 16 * 8 + 32;
-    if (coded >= raw) {
-        frame.raw = true;
-        frame.bytes.assign(At(start), At(start) + n);
-        frame.tokens.clear();
-        frame.tokens.shrink_to_fit();
-        FlushBlock();
-        EmitRawFrame(frame);
+    if (coded >= stored) {
+        StoreFrame(start, n, frame.repsAfter);
         return;
     }
     if (pending_.empty()) {
@@ -536,22 +632,25 @@ void Encoder::FinishPayload(std::uint32_t size) {
     ready_.push_back({out_.TakeBytes(), size});
 }
 
-void Encoder::EmitRawFrame(Frame& frame) {
+void Encoder::StoreFrame(std::uint32_t start, std::uint32_t n,
+                         const std::array<std::uint32_t, 3>& reps) {
+    // An uncompressed block of its own; the block being collected ends first.
+    FlushBlock();
     WriteStreamHeaderIfFirst();
     out_.Put(Uncompressed, 3);
-    out_.Put(frame.size >> 8, 16);
-    out_.Put(frame.size & 0xFF, 8);
+    out_.Put(n >> 8, 16);
+    out_.Put(n & 0xFF, 8);
     out_.AlignForBytes();
     std::uint8_t r[12];
     for (int k = 0; k < 3; ++k)
-        StoreLE32(r + 4 * k, frame.repsAfter[k]);
+        StoreLE32(r + 4 * k, reps[k]);
     out_.PutBytes(r, 12);
-    out_.PutBytes(frame.bytes.data(), frame.bytes.size());
-    if (frame.size & 1) {
+    out_.PutBytes(At(start), n);
+    if (n & 1) {
         const std::uint8_t zero = 0;
         out_.PutBytes(&zero, 1);
     }
-    FinishPayload(frame.size);
+    FinishPayload(n);
 }
 
 void Encoder::WriteTree(const std::uint8_t* lens, std::uint8_t* prev, int count) {

@@ -3,7 +3,8 @@
 // frame. A frame is parsed once the next one has arrived (the match finder
 // looks past the frame end), and frames are collected into LZX blocks whose
 // boundaries and types are chosen by estimated size, so payloads come out some
-// frames after their input.
+// frames after their input. Frames of random or already compressed data are
+// noticed before the search and stored, searched only sparsely.
 #pragma once
 
 #include "LzxBitWriter.h"
@@ -85,8 +86,6 @@ class Encoder {
         std::vector<Token> tokens;
         Stats stats;
         std::array<std::uint32_t, 3> repsAfter{};
-        bool raw = false;
-        std::vector<std::uint8_t> bytes; // kept only for raw frames
     };
     struct CostModel {
         std::array<std::uint32_t, MaxMainTreeSize> main{};
@@ -97,6 +96,8 @@ class Encoder {
     void AddInput(const std::uint8_t* data, std::size_t size);
     void ParseNextFrame();
     void FindMatches(std::uint32_t start, std::uint32_t n);
+    std::uint64_t LiteralOnlyBits(const std::uint8_t* data, std::uint32_t n) const;
+    std::uint64_t FindMatchesSparse(std::uint32_t start, std::uint32_t n, std::uint64_t enough);
     void Optimize(std::uint32_t start, std::uint32_t n, const CostModel& model,
                   const std::array<std::uint32_t, 3>& reps, Frame& frame);
     void ModelFromStats(const Stats& s, CostModel& m) const;
@@ -105,7 +106,7 @@ class Encoder {
     void QueueFrame(Frame&& frame);
     void FlushBlock();
     void WriteBlock(std::size_t first, std::size_t last);
-    void EmitRawFrame(Frame& frame);
+    void StoreFrame(std::uint32_t start, std::uint32_t n, const std::array<std::uint32_t, 3>& reps);
     void WriteStreamHeaderIfFirst();
     void FinishPayload(std::uint32_t size);
     void WriteTree(const std::uint8_t* lens, std::uint8_t* prev, int count);
@@ -130,6 +131,7 @@ class Encoder {
     std::vector<std::uint8_t> buf_;
     std::uint32_t bufBase_ = 0;
     std::uint32_t skipUntil_ = 0;
+    std::uint32_t sparseMisses_ = 0; // searches since the last match worth having
     std::array<std::uint32_t, 3> reps_{1, 1, 1};
     CostModel model_;
     bool haveModel_ = false;

@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 #include <map>
+#include <random>
 
 using namespace lzxtest;
 
@@ -126,6 +127,53 @@ TEST(LzxRoundTrip, FilesLargerThanTheLargestWindow) {
     std::string big = Text(1200000, 1) + X86Code(800000, 2) + OwnExecutable(500000) +
                       testutil::RandomBytes(200000, 3) + Text(300000, 1);
     RoundTrip({{21, {{"big.bin", big}}}, {15, {{"big15.bin", big.substr(0, 2200000)}}}});
+}
+
+// Random stretches are stored without a full search; the text between them
+// must still be compressed, and a later copy of a random stretch still found
+// although the stretch went into the match finder only sparsely. Data whose
+// bytes look random one by one but that has many short matches must still be
+// compressed.
+TEST(LzxRoundTrip, TextBetweenIncompressibleStretches) {
+    const std::string noise = testutil::RandomBytes(300001, 11);
+    const std::string text = Text(400000, 12);
+    const std::string other = testutil::RandomBytes(200003, 13);
+    // Random, text and random again inside single frames too.
+    const std::string mixed =
+        testutil::RandomBytes(20000, 14) + Text(30000, 15) + testutil::RandomBytes(10001, 16);
+    std::vector<CabFolder> folders{{21,
+                                    {{"noise.bin", noise},
+                                     {"a.txt", text.substr(0, 123457)},
+                                     {"b.txt", text.substr(123457)},
+                                     {"other.bin", other},
+                                     {"mixed.bin", mixed},
+                                     {"noise-again.bin", noise},
+                                     {"c.txt", Text(50000, 17)}}}};
+    const CabStats stats = RoundTrip(folders);
+    const std::size_t textOnly = text.size() + 30000 + 50000;
+    const std::size_t randomOnly = noise.size() + other.size() + 30001;
+    // The text comes to about a fifth and the copy to almost nothing; storing
+    // the copy or leaving the text uncompressed would each break this.
+    EXPECT_LT(stats.compressedBytes, randomOnly + textOnly / 3);
+
+    // Every byte value as common as any other, but a third of the bytes in
+    // 3-byte copies from close by: only short matches pay here, and the
+    // encoder must not take such data for random.
+    std::mt19937 rng(18);
+    std::string shortCopies = testutil::RandomBytes(64, 19);
+    while (shortCopies.size() < 600000) {
+        if (rng() % 3 == 0) {
+            const std::uint32_t n = 1 + rng() % 11;
+            for (std::uint32_t k = 0; k < n; ++k)
+                shortCopies.push_back(static_cast<char>(rng()));
+        } else {
+            const std::size_t d = 8 + rng() % 92;
+            for (int k = 0; k < 3; ++k)
+                shortCopies.push_back(shortCopies[shortCopies.size() - d]);
+        }
+    }
+    const CabStats copies = RoundTrip({{21, {{"short-copies.bin", shortCopies}}}});
+    EXPECT_LT(copies.compressedBytes, shortCopies.size() * 4 / 5);
 }
 
 // A few hundred seeded inputs of random shape, each in a folder of its own
