@@ -1,6 +1,7 @@
 // The job files, piece names, checksum texts and the helpers of uUtils.
 #include "uCRC32.h"
 #include "uCore.h"
+#include "uJob.h"
 #include "uUtils.h"
 
 #include "TestUtil.h"
@@ -18,8 +19,8 @@ using testutil::WriteFile;
 
 namespace {
 
-std::unique_ptr<JobState> ReadSplit(const std::string& text) {
-    auto job = std::make_unique<JobState>();
+std::unique_ptr<JobSettings> ReadSplit(const std::string& text) {
+    auto job = std::make_unique<JobSettings>();
     std::string error;
     EXPECT_TRUE(ReadPieSplit(text, *job, error)) << error;
     return job;
@@ -80,7 +81,7 @@ TEST(PieSplitTest, OptionsAreSigned64BitComparisons) {
 }
 
 TEST(PieSplitTest, InvalidNumbersAreReportedWithTheirLine) {
-    JobState job;
+    JobSettings job;
     std::string error;
     EXPECT_FALSE(ReadPieSplit("T\n/s\n/d\n4096\nlots\n", job, error));
     EXPECT_NE(error.find("line 5"), std::string::npos) << error;
@@ -110,52 +111,78 @@ TEST(ParseDecimalTest, AcceptsBlanksAndSignRejectsTheRest) {
     EXPECT_FALSE(ParseDecimal("99999999999999999999", v));
 }
 
-void MakeValid(JobState& job) {
-    job.PieNames = {"2", "\\.*"};
-    job.PieSizes = {"1000"};
-    job.SourcePath = "/s";
-    job.TargetPath = "/d";
-    job.BufferSize = 2;
-}
+// A valid job: the lines of pienames.txt and piesizes.txt, and the fields of
+// piesplit.txt as ReadPieSplit leaves them.
+struct JobTexts {
+    std::vector<std::string> pieNames = {"2", "\\.*"};
+    std::vector<std::string> pieSizes = {"1000"};
+    JobSettings job;
+    JobTexts() {
+        job.SourcePath = "/s";
+        job.TargetPath = "/d";
+        job.BufferSize = 2;
+    }
+    bool Check(std::string& error) {
+        return CheckJob(testutil::CrLfLines(pieNames), testutil::CrLfLines(pieSizes), job, error);
+    }
+};
 
 // The message for a valid job changed by modify; fails when the job passes.
-std::string CheckError(const std::function<void(JobState&)>& modify) {
-    JobState job;
-    MakeValid(job);
-    modify(job);
+std::string CheckError(const std::function<void(JobTexts&)>& modify) {
+    JobTexts texts;
+    modify(texts);
     std::string error;
-    EXPECT_FALSE(CheckJob(job, error));
+    EXPECT_FALSE(texts.Check(error));
     EXPECT_FALSE(error.empty());
     return error;
 }
 
 TEST(CheckJobTest, JobsOutsideTheFormatAreRefused) {
-    JobState valid;
-    MakeValid(valid);
+    JobTexts valid;
     std::string error = "left over from an earlier call";
-    EXPECT_TRUE(CheckJob(valid, error)) << error;
+    EXPECT_TRUE(valid.Check(error)) << error;
     EXPECT_TRUE(error.empty());
 
-    EXPECT_NE(CheckError([](JobState& j) { j.BufferSize = 1; }).find("at least 2"),
+    EXPECT_NE(CheckError([](JobTexts& t) { t.job.BufferSize = 1; }).find("at least 2"),
               std::string::npos);
-    EXPECT_NE(CheckError([](JobState& j) {
-                  j.PieSizes = {"1000", "-5"};
+    EXPECT_NE(CheckError([](JobTexts& t) {
+                  t.pieSizes = {"1000", "-5"};
               }).find("Line 2 of piesizes.txt"),
               std::string::npos);
-    CheckError([](JobState& j) { j.PieSizes = {"big"}; });
-    CheckError([](JobState& j) { j.PieSizes = {"2147483648"}; });
-    CheckError([](JobState& j) { j.PieSizes = {"1000", ""}; }); // a blank line inside the list
-    CheckError([](JobState& j) { j.PieSizes.clear(); });
-    CheckError([](JobState& j) { j.PieNames = {"2"}; });
-    CheckError([](JobState& j) { j.PieNames = {"two", "x*"}; });
-    CheckError([](JobState& j) { j.PieNames = {"256", "x*"}; });
-    EXPECT_NE(CheckError([](JobState& j) {
-                  j.PieNames = {"2", "a*", ""};
+    CheckError([](JobTexts& t) { t.pieSizes = {"big"}; });
+    CheckError([](JobTexts& t) { t.pieSizes = {"2147483648"}; });
+    CheckError([](JobTexts& t) { t.pieSizes = {"1000", ""}; }); // a blank line inside the list
+    CheckError([](JobTexts& t) { t.pieSizes.clear(); });
+    CheckError([](JobTexts& t) { t.pieNames = {"2"}; });
+    CheckError([](JobTexts& t) { t.pieNames = {"two", "x*"}; });
+    CheckError([](JobTexts& t) { t.pieNames = {"256", "x*"}; });
+    EXPECT_NE(CheckError([](JobTexts& t) {
+                  t.pieNames = {"2", "a*", ""};
               }).find("Line 3 of pienames.txt"),
               std::string::npos);
-    EXPECT_NE(CheckError([](JobState& j) { j.TargetPath.clear(); }).find("target"),
+    EXPECT_NE(CheckError([](JobTexts& t) { t.job.TargetPath.clear(); }).find("target"),
               std::string::npos);
-    CheckError([](JobState& j) { j.SourcePath.clear(); });
+    CheckError([](JobTexts& t) { t.job.SourcePath.clear(); });
+}
+
+TEST(CheckJobTest, ListsAreReadIntoNumbersAndPatternsOnce) {
+    JobTexts texts;
+    texts.pieNames = {"+02", "a*", "\\.*"};
+    texts.pieSizes = {" 1000\t", "0", "2147483647"};
+    std::string error;
+    ASSERT_TRUE(texts.Check(error)) << error;
+    const JobSettings& job = texts.job;
+    EXPECT_EQ(job.ZeroCount, 2);
+    EXPECT_EQ(job.PieNames, (std::vector<std::string>{"a*", "\\.*"}));
+    EXPECT_EQ(job.PieSizes, (std::vector<std::int64_t>{1000, 0, 2147483647}));
+    // Pies beyond the last line of either list take that line.
+    EXPECT_EQ(job.PieSize(1), 1000);
+    EXPECT_EQ(job.PieSize(2), 0);
+    EXPECT_EQ(job.PieSize(9), 2147483647);
+    EXPECT_EQ(job.PieName(1), "a001");
+    EXPECT_EQ(job.PieName(2), "s.002");
+    EXPECT_EQ(job.PieName(1234), "s.1234");
+    EXPECT_EQ(job.PiePath(3), "/d/s.003");
 }
 
 TEST(LoadJobTest, ReadsTheThreeFilesFromTheFolder) {
@@ -164,11 +191,13 @@ TEST(LoadJobTest, ReadsTheThreeFilesFromTheFolder) {
     WriteFile(folder + "pienames.txt", "3\r\na*\r\nb*\r\n");
     WriteFile(folder + "piesizes.txt", "10\n0\n");
     WriteFile(folder + "piesplit.txt", "T\r\n/s\r\n/d\r\n0\r\n64\r\n");
-    JobState job;
+    JobState state;
     std::string error;
-    ASSERT_TRUE(LoadJob(folder, job, error)) << error;
-    EXPECT_EQ(job.PieNames, (std::vector<std::string>{"3", "a*", "b*"}));
-    EXPECT_EQ(job.PieSizes, (std::vector<std::string>{"10", "0"}));
+    ASSERT_TRUE(LoadJob(folder, state, error)) << error;
+    const JobSettings& job = state.Settings();
+    EXPECT_EQ(job.ZeroCount, 3);
+    EXPECT_EQ(job.PieNames, (std::vector<std::string>{"a*", "b*"}));
+    EXPECT_EQ(job.PieSizes, (std::vector<std::int64_t>{10, 0}));
     EXPECT_EQ(job.ProgramFolder, folder);
     EXPECT_EQ(job.BufferSize, 64);
 }
@@ -226,7 +255,7 @@ TEST(LoadJobTest, JobsThatReachTheSourceAreRefusedWithTheReason) {
     JobState job;
     std::string error;
     EXPECT_TRUE(LoadJob(folder, job, error)) << error;
-    EXPECT_TRUE(job.SourceKnown);
+    EXPECT_TRUE(job.Settings().SourceKnown);
 }
 
 TEST(LoadJobTest, HugeTextsAreQuotedShortened) {

@@ -42,20 +42,21 @@ class WorkerTest : public zeqtest::JobFixture {
     }
 
     // Runs the job to its end on this thread; returns the exit code the worker
-    // asked for, or -1 when it finished normally.
-    int Run() { return Run(*std::make_unique<Zeq>(job, bridge)); }
+    // asked for, or -1 when it finished normally. The worker's position at the
+    // end is kept in position.
+    int Run() { return Run(*std::make_unique<Zeq>(state, bridge)); }
     int Run(Zeq& z) {
-        std::string error;
-        EXPECT_TRUE(CheckJob(job, error)) << error;
+        Start();
         int code = -1;
         z.FreeSpace = [this](const std::string& path) {
             EXPECT_EQ(path, target);
-            required.push_back(job.RequiredSpace.Get());
+            required.push_back(state.RequiredSpace.Get());
             return freeSpace ? freeSpace() : std::int64_t{1} << 40;
         };
         z.EndProcess = [&code](int c) { code = c; };
         z.Execute();
-        EXPECT_TRUE(job.Finished);
+        EXPECT_TRUE(state.Finished);
+        position = z.Position();
         return code;
     }
 
@@ -69,6 +70,7 @@ class WorkerTest : public zeqtest::JobFixture {
     std::string Piece(const std::string& name) const { return ReadFile(target + "/" + name); }
 
     ScriptedBridge bridge;
+    Zeq::WorkerPosition position;
     std::function<std::int64_t()> freeSpace; // scripted volume; unset: plenty
     std::vector<std::int64_t> required;      // RequiredSpace at each volume query
 };
@@ -78,7 +80,7 @@ class WorkerTest : public zeqtest::JobFixture {
 struct SplitCase {
     std::size_t sourceSize;
     std::int64_t bufferSize;
-    std::vector<std::string> sizes;
+    std::vector<std::int64_t> sizes;
 };
 
 class SplitShapes : public WorkerTest, public ::testing::WithParamInterface<SplitCase> {};
@@ -95,7 +97,7 @@ TEST_P(SplitShapes, PiecesJoinToTheSourceWithTheirSizesAndChecksums) {
     std::vector<std::size_t> expected;
     std::size_t left = c.sourceSize;
     for (std::size_t i = 0; left > 0; ++i) {
-        std::size_t s = std::stoul(c.sizes[std::min(i, c.sizes.size() - 1)]);
+        std::size_t s = static_cast<std::size_t>(c.sizes[std::min(i, c.sizes.size() - 1)]);
         expected.push_back(std::min(s, left));
         left -= expected.back();
     }
@@ -107,24 +109,24 @@ TEST_P(SplitShapes, PiecesJoinToTheSourceWithTheirSizesAndChecksums) {
         EXPECT_EQ(piece.size(), expected[i]) << names[i];
         joined += piece;
         report += Crc(piece) + "\r\n";
-        EXPECT_EQ(job.CrcHexList.at(i), Crc(piece));
+        EXPECT_EQ(position.CrcHexList.at(i), Crc(piece));
     }
     EXPECT_EQ(joined, bytes);
-    EXPECT_EQ(job.PieNumber, static_cast<std::int64_t>(expected.size()));
+    EXPECT_EQ(position.PieNumber, static_cast<std::int64_t>(expected.size()));
     EXPECT_EQ(ReadFile(job.ReportPath), report);
     EXPECT_TRUE(bridge.boxes.empty());
-    EXPECT_EQ(job.PieDone.Get(), c.sourceSize); // read back in the compare pass
+    EXPECT_EQ(state.PieDone.Get(), c.sourceSize); // read back in the compare pass
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Shapes, SplitShapes,
-    ::testing::Values(SplitCase{2500, 1 << 20, {"1000"}},         // 1000, 1000, 500
-                      SplitCase{3000, 1 << 20, {"1000"}},         // exactly three, no empty fourth
-                      SplitCase{3000, 300, {"1000"}},             // several buffers per piece
-                      SplitCase{5000, 10000, {"700"}},            // several pieces per buffer
-                      SplitCase{4321, 2, {"1000"}},               // the smallest buffer
-                      SplitCase{4321, 999, {"100", "1", "2000"}}, // a size per piece
-                      SplitCase{1, 7, {"1"}}));
+    ::testing::Values(SplitCase{2500, 1 << 20, {1000}},     // 1000, 1000, 500
+                      SplitCase{3000, 1 << 20, {1000}},     // exactly three, no empty fourth
+                      SplitCase{3000, 300, {1000}},         // several buffers per piece
+                      SplitCase{5000, 10000, {700}},        // several pieces per buffer
+                      SplitCase{4321, 2, {1000}},           // the smallest buffer
+                      SplitCase{4321, 999, {100, 1, 2000}}, // a size per piece
+                      SplitCase{1, 7, {1}}));
 
 TEST_F(WorkerTest, SourceOf4GiBAndMoreKeepsItsTail) {
     // A sparse source of 4 GiB + 3 bytes; the pieces go to /dev/null so that
@@ -136,16 +138,17 @@ TEST_F(WorkerTest, SourceOf4GiBAndMoreKeepsItsTail) {
     }
     for (const char* name : {"movie.001", "movie.002", "movie.003"})
         fs::create_symlink("/dev/null", target + "/" + name);
-    job.PieSizes = {"2147483647"};
+    job.PieSizes = {2147483647};
     job.BufferSize = 16 << 20;
     job.ComparePies = false;
     job.ReportPath = dir / "report.txt";
     EXPECT_EQ(Run(), -1);
-    EXPECT_EQ(job.SourceSize.Get(), (std::uint64_t{1} << 32) + 2);
-    EXPECT_EQ(job.PieDone.Get(), (std::uint64_t{1} << 32) + 2);
-    EXPECT_EQ(job.PieNumber, 3);
-    ASSERT_EQ(job.CrcHexList.size(), 3u);
-    EXPECT_EQ(job.CrcHexList[2], Crc(std::string("\0abc", 4))); // the 4 bytes past 2 x (2^31 - 1)
+    EXPECT_EQ(state.SourceSize.Get(), (std::uint64_t{1} << 32) + 2);
+    EXPECT_EQ(state.PieDone.Get(), (std::uint64_t{1} << 32) + 2);
+    EXPECT_EQ(position.PieNumber, 3);
+    ASSERT_EQ(position.CrcHexList.size(), 3u);
+    EXPECT_EQ(position.CrcHexList[2],
+              Crc(std::string("\0abc", 4))); // the 4 bytes past 2 x (2^31 - 1)
 }
 
 TEST_F(WorkerTest, EmptySourceWritesNoPieceAndReportsZero) {
@@ -153,7 +156,7 @@ TEST_F(WorkerTest, EmptySourceWritesNoPieceAndReportsZero) {
     job.ReportPath = dir / "report.txt";
     EXPECT_EQ(Run(), -1);
     EXPECT_TRUE(PieceNames().empty());
-    EXPECT_EQ(job.PieNumber, 0);
+    EXPECT_EQ(position.PieNumber, 0);
     EXPECT_EQ(ReadFile(job.ReportPath), "0\r\n");
     EXPECT_TRUE(bridge.boxes.empty());
 }
@@ -165,13 +168,14 @@ TEST_F(WorkerTest, ReportIsAppendedAndWithoutCrcHoldsOnlyTheCount) {
     WriteFile(job.ReportPath, "old line\r\n");
     EXPECT_EQ(Run(), -1);
     EXPECT_EQ(ReadFile(job.ReportPath), "old line\r\n3\r\n");
-    EXPECT_TRUE(job.CrcHexList.empty());
+    EXPECT_TRUE(position.CrcHexList.empty());
 }
 
 TEST_F(WorkerTest, PatternsPerPieceAndTheLastRepeats) {
     MakeSource(350);
-    job.PieNames = {"1", "a*.x", "\\*./"};
-    job.PieSizes = {"100"};
+    job.ZeroCount = 1;
+    job.PieNames = {"a*.x", "\\*./"};
+    job.PieSizes = {100};
     EXPECT_EQ(Run(), -1);
     EXPECT_EQ(PieceNames(),
               (std::vector<std::string>{"a01.x", "movie02.avi", "movie03.avi", "movie04.avi"}));
@@ -181,8 +185,9 @@ TEST_F(WorkerTest, NumbersLongerThanTheZeroCountKeepAllDigits) {
     // With one digit allowed, pieces 10 to 12 used to become 0, 1 and 2 again and
     // overwrite earlier pieces.
     std::string bytes = MakeSource(12);
-    job.PieNames = {"00", "p*"};
-    job.PieSizes = {"1"};
+    job.ZeroCount = 0;
+    job.PieNames = {"p*"};
+    job.PieSizes = {1};
     EXPECT_EQ(Run(), -1);
     std::vector<std::string> names = PieceNames();
     ASSERT_EQ(names.size(), 12u);
@@ -192,7 +197,7 @@ TEST_F(WorkerTest, NumbersLongerThanTheZeroCountKeepAllDigits) {
 
 TEST_F(WorkerTest, FillingPieceTakesFreeSpaceLessKeepFree) {
     std::string bytes = MakeSource(10000000 + 5);
-    job.PieSizes = {"0"};
+    job.PieSizes = {0};
     job.KeepFree = 4096;
     job.ComparePies = false;
     freeSpace = [] { return std::int64_t{10000000}; };
@@ -211,7 +216,7 @@ TEST_F(WorkerTest, PromptComesBeforeThePieceIsCreated) {
     bridge.onPrompt = [&](JobState& j) {
         EXPECT_TRUE(j.WritingPies);
         EXPECT_EQ(j.RequiredSpace.Get(), 10 + 1000);
-        EXPECT_FALSE(j.PieOpen);
+        EXPECT_FALSE(j.Worker->Position().PieOpen);
         pieceTwoExisted = fs::exists(target + "/movie.002");
         return true;
     };
@@ -273,7 +278,8 @@ TEST_F(WorkerTest, PieceThatCannotBeCreatedStopsTheJob) {
     freeSpace = [] { return std::int64_t{1} << 30; };
     int code = -1;
     {
-        Zeq z(job, bridge);
+        Start();
+        Zeq z(state, bridge);
         z.FreeSpace = [&](const std::string&) { return freeSpace(); };
         z.EndProcess = [&](int c) { code = c; };
         z.Execute();
@@ -364,7 +370,7 @@ TEST_F(WorkerTest, PieceThatShrinksWhileReadIsACompareErrorNotAHang) {
     if (fs::file_size(liar, ec) != 4096 || ReadFile(liar).size() >= 4096)
         GTEST_SKIP() << "no file that reads shorter than its size";
     MakeSource(5000);
-    job.PieSizes = {"4096"};
+    job.PieSizes = {4096};
     bridge.onCompareNotice = [&] {
         fs::remove(target + "/movie.001");
         fs::create_symlink(liar, target + "/movie.001");
@@ -408,15 +414,18 @@ TEST_F(WorkerTest, MissingPieceIsAskedForAndComparedOnceItIsBack) {
 
 class JoinerRecorder : public Zeq {
   public:
-    using Zeq::Zeq;
+    JoinerRecorder(JobState& state, IWindowBridge& bridge) : Zeq(state, bridge), state_(state) {}
     int made = 0;
     bool writingDuringJoin = true;
 
   protected:
     void MakeJoiner() override {
         ++made;
-        writingDuringJoin = job_.WritingPies;
+        writingDuringJoin = state_.WritingPies;
     }
+
+  private:
+    JobState& state_;
 };
 
 TEST_F(WorkerTest, JoinerReserveHoldsRoomOnTheTargetOfPieceK) {
@@ -425,11 +434,11 @@ TEST_F(WorkerTest, JoinerReserveHoldsRoomOnTheTargetOfPieceK) {
     job.JoinerPie = -2; // behaves as 2
     job.KeepFree = 5;
     job.ReportPath = dir / "report.txt";
-    JoinerRecorder z(job, bridge);
+    JoinerRecorder z(state, bridge);
     EXPECT_EQ(Run(z), -1);
     // Piece 1: no reserve; piece 2 and later (piece 2 still on the target): glue + 8192.
     EXPECT_EQ(required, (std::vector<std::int64_t>{1005, 1005 + 9192, 1005 + 9192, 1005 + 9192}));
-    EXPECT_EQ(job.JoinerPiePath, target + "/movie.002");
+    EXPECT_EQ(position.JoinerPiePath, target + "/movie.002");
     EXPECT_EQ(z.made, 1);
     EXPECT_FALSE(z.writingDuringJoin);
     EXPECT_EQ(bridge.events.back(), "join");
@@ -447,7 +456,7 @@ TEST_F(WorkerTest, NoReserveOnceTheMergedPieceIsOnAnotherDisk) {
         fs::rename(target + "/movie.001", dir / "disk1"); // a new, empty disk
         return true;
     };
-    JoinerRecorder z(job, bridge);
+    JoinerRecorder z(state, bridge);
     EXPECT_EQ(Run(z), -1);
     EXPECT_EQ(required, (std::vector<std::int64_t>{1000 + 8292, 1000 + 8292, 1000, 1000}));
 }
@@ -455,14 +464,13 @@ TEST_F(WorkerTest, NoReserveOnceTheMergedPieceIsOnAnotherDisk) {
 TEST_F(WorkerTest, NoPackWhenKExceedsThePieceCount) {
     MakeSource(3000); // three pieces; no glue32.exe needed at all
     job.JoinerPie = 5;
-    JoinerRecorder z(job, bridge);
+    JoinerRecorder z(state, bridge);
     EXPECT_EQ(Run(z), -1);
     EXPECT_EQ(z.made, 0);
     EXPECT_EQ(std::count(bridge.events.begin(), bridge.events.end(), "join"), 0);
 
-    JobState& j = job;
-    j.JoinerPie = INT64_MIN; // its magnitude does not fit a signed value
-    EXPECT_GT(z.JoinerK(), 3u);
+    job.JoinerPie = INT64_MIN; // its magnitude does not fit a signed value
+    EXPECT_GT(job.JoinerK(), 3u);
 }
 
 TEST_F(WorkerTest, MissingJoinerProgramStopsBeforePieceK) {
@@ -479,7 +487,8 @@ TEST_F(WorkerTest, MissingJoinerProgramStopsBeforePieceK) {
 TEST_F(WorkerTest, PausedWorkerWritesNothingUntilResumed) {
     std::string bytes = MakeSource(3000);
     job.ComparePies = false;
-    Zeq z(job, bridge);
+    Start();
+    Zeq z(state, bridge);
     std::promise<void> reached;
     bool first = true;
     z.FreeSpace = [&](const std::string&) {
@@ -496,10 +505,10 @@ TEST_F(WorkerTest, PausedWorkerWritesNothingUntilResumed) {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_TRUE(z.Paused());
     EXPECT_TRUE(PieceNames().empty());
-    EXPECT_FALSE(job.Finished);
+    EXPECT_FALSE(state.Finished);
     z.Resume();
     z.Wait();
-    EXPECT_TRUE(job.Finished);
+    EXPECT_TRUE(state.Finished);
     EXPECT_EQ(Piece("movie.001") + Piece("movie.002") + Piece("movie.003"), bytes);
 }
 

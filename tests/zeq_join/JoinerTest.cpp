@@ -2,6 +2,7 @@
 // scripted volume, with a stand-in for glue32.exe whose size the tests choose.
 #include "ScriptedBridge.h"
 #include "uCore.h"
+#include "uJoiner.h"
 
 #include "TestUtil.h"
 #include "WorkerJob.h"
@@ -65,17 +66,16 @@ class JoinerTest : public zeqtest::JobFixture {
 
     // Runs the job to its end; the exit code the worker asked for, or -1.
     int Run() {
-        std::string error;
-        EXPECT_TRUE(CheckJob(job, error)) << error;
+        Start();
         int code = -1;
-        Zeq z(job, bridge);
+        Zeq z(state, bridge);
         z.FreeSpace = [this](const std::string& path) {
             EXPECT_EQ(path, target);
             return freeSpace ? freeSpace() : std::int64_t{1} << 40;
         };
         z.EndProcess = [&code](int c) { code = c; };
         z.Execute();
-        EXPECT_TRUE(job.Finished);
+        EXPECT_TRUE(state.Finished);
         return code;
     }
 
@@ -113,6 +113,7 @@ class JoinerTest : public zeqtest::JobFixture {
         for (std::size_t i = 1; i <= 4; ++i)
             lines.push_back(i < settings.size() ? settings[i] : "");
         lines.push_back(std::to_string(pies));
+        lines.push_back(std::to_string(job.ZeroCount));
         lines.insert(lines.end(), job.PieNames.begin(), job.PieNames.end());
         lines.push_back("$");
         for (std::size_t m = 1; job.MakeCrc && m <= pies; ++m) {
@@ -153,7 +154,7 @@ TEST_F(JoinerTest, KZeroWithThreePiesIsAJoinerOfItsOwnBesideThem) {
     ExpectPack(joiner, "");
     EXPECT_EQ(joiner.substr(glue.size(), 3), "0\r\n");
     EXPECT_TRUE(Executable(target + "/movie_.exe"));
-    EXPECT_EQ(job.CurrentPie.Get(), "movie_.exe");
+    EXPECT_EQ(state.CurrentPie.Get(), "movie_.exe");
     EXPECT_EQ(ProgramNames(), (std::vector<std::string>{"glue.txt", "glue32.exe"}));
     EXPECT_EQ(bridge.events, (std::vector<std::string>{"compare", "join"}));
     EXPECT_TRUE(bridge.boxes.empty());
@@ -184,7 +185,8 @@ TEST_F(JoinerTest, NegativeKBehavesAsItsMagnitude) {
 TEST_F(JoinerTest, KOfTheLastPieAndPatternsPerPie) {
     // Pie 3 takes its name from the last pattern line; the joiner must find it there.
     job.JoinerPie = 3;
-    job.PieNames = {"0", "first*", "\\-*./"};
+    job.ZeroCount = 0;
+    job.PieNames = {"first*", "\\-*./"};
     settings = {"join-/"};
     WriteSettings();
     ASSERT_EQ(Run(), -1) << BoxText();
@@ -456,34 +458,36 @@ TEST_F(JoinerTest, EmptyJoinerNameStops) {
 // -----------------------------------------------------------------------
 
 TEST_F(JoinerTest, JoinerNameExpandsThePatternLikePieNames) {
-    Zeq z(job, bridge);
     job.SourcePath = "/clips/movie.avi";
-    job.JoinerPattern = "\\.exe";
     job.JoinerPie = 7;
-    EXPECT_EQ(z.BuildJoinerName(7), "movie.exe");
-    EXPECT_EQ(job.CurrentPie.Get(), "movie.exe");
-    job.JoinerPattern = "\\*./";
-    EXPECT_EQ(z.BuildJoinerName(7), "movie007.avi");
-    job.PieNames[0] = "0";
-    EXPECT_EQ(z.BuildJoinerName(1234), "movie1234.avi"); // digits are never dropped
+    EXPECT_EQ(job.JoinerName("\\.exe"), "movie.exe");
+    EXPECT_EQ(job.JoinerName("\\*./"), "movie007.avi");
+    job.ZeroCount = 0;
+    job.JoinerPie = -1234;
+    EXPECT_EQ(job.JoinerName("\\*./"), "movie1234.avi"); // digits are never dropped
     job.JoinerPie = 0;
-    EXPECT_EQ(z.BuildJoinerName(0), "movie.avi");
+    EXPECT_EQ(job.JoinerName("\\*./"), "movie.avi");
 }
 
-TEST_F(JoinerTest, JoinerDataIsWrittenFromScratchWithTheGivenLineTwo) {
-    Zeq z(job, bridge);
+TEST_F(JoinerTest, JoinerDataHoldsTheJobLineByLine) {
     job.JoinerPie = -1;
-    job.PieNumber = 3;
-    job.SourceSize.Set(3000);
+    std::vector<std::string> crcs;
     for (int m = 1; m <= 3; ++m) {
         std::string p = Pie(m);
-        job.CrcDecList.push_back(
+        crcs.push_back(
             std::to_string(crc32(0, reinterpret_cast<const Bytef*>(p.data()), p.size())));
     }
-    WriteFile(prog + "gluedata.Zeq", std::string(100000, 'x')); // an old one
-    z.WriteJoinerData("00000");
-    EXPECT_EQ(ReadFile(prog + "gluedata.Zeq"), Data("00000"));
-    EXPECT_EQ(job.JoinerPattern, "\\_*.exe");
+    const JoinerSettings glue = ParseJoinerSettings(testutil::CrLfLines(settings));
+    EXPECT_EQ(glue.JoinerPattern, "\\_*.exe");
+    EXPECT_EQ(JoinerDataText(job, glue, 3000, 3, crcs, "00000"), Data("00000"));
+}
+
+TEST_F(JoinerTest, AnOldJoinerDataIsReplacedWhole) {
+    job.JoinerPie = 2;
+    WriteFile(prog + "gluedata.Zeq", std::string(100000, 'x')); // left by an earlier job
+    ASSERT_EQ(Run(), -1) << BoxText();
+    ExpectPack(ReadFile(target + "/movie_002.exe"), Pie(2));
+    EXPECT_EQ(ProgramNames(), (std::vector<std::string>{"glue.txt", "glue32.exe"}));
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // the disk in the drive, and the volume reports its free space as a capacity
 // less the bytes the folder holds, or -1 while no disk is in.
 #include "TestUtil.h"
+#include "WorkerJob.h"
 #include "uDisk.h"
 #include "uErase.h"
 
@@ -13,6 +14,8 @@
 namespace fs = std::filesystem;
 using testutil::TempDir;
 using testutil::WriteFile;
+
+using zeqtest::SetJob;
 
 namespace {
 
@@ -48,13 +51,13 @@ class DiskTest : public ::testing::Test {
     void SetUp() override {
         volume.folder = dir / "drive";
         volume.InsertNew(2, 3000); // 4000 bytes free
-        job.TargetPath = volume.folder;
+        SetJob(job, &JobSettings::TargetPath, volume.folder);
         job.CurrentPie.Set(volume.folder + "/movie.002");
         job.RequiredSpace.Set(9000);
-        job.EraseOption = 1;
-        job.CheckInterval = 0;
+        SetJob(job, &JobSettings::EraseOption, 1);
+        SetJob(job, &JobSettings::CheckInterval, 0);
         disk.FreeSpace = [this](const std::string& path) {
-            EXPECT_EQ(path, job.TargetPath);
+            EXPECT_EQ(path, job.Settings().TargetPath);
             return volume.Free();
         };
         disk.AskAbort = [this] {
@@ -86,12 +89,12 @@ TEST_F(DiskTest, PromptTextsAndWayOfCheckingFollowTheJob) {
     disk.Prepare();
     EXPECT_EQ(disk.diskPrompt->text().toStdString(),
               "Please insert a new disk into the following location:");
-    EXPECT_EQ(disk.filePrompt->FileName().toStdString(), job.TargetPath);
+    EXPECT_EQ(disk.filePrompt->FileName().toStdString(), job.Settings().TargetPath);
     EXPECT_FALSE(disk.OK->isHidden());
     EXPECT_FALSE(disk.Check->isActive());
 
     job.WritingPies = false;
-    job.CheckInterval = 250;
+    SetJob(job, &JobSettings::CheckInterval, 250);
     disk.Prepare();
     EXPECT_EQ(disk.diskPrompt->text().toStdString(),
               "Please insert the disk that contains the file:");
@@ -101,16 +104,16 @@ TEST_F(DiskTest, PromptTextsAndWayOfCheckingFollowTheJob) {
     EXPECT_EQ(disk.Check->interval(), 250);
 
     // The timer takes the low 32 bits; none left means the user checks.
-    job.CheckInterval = (std::int64_t{1} << 32) + 40;
+    SetJob(job, &JobSettings::CheckInterval, (std::int64_t{1} << 32) + 40);
     EXPECT_EQ(disk.CheckMs(), 40);
-    job.CheckInterval = std::int64_t{1} << 32;
+    SetJob(job, &JobSettings::CheckInterval, std::int64_t{1} << 32);
     disk.Prepare();
     EXPECT_FALSE(disk.OK->isHidden());
     EXPECT_FALSE(disk.Check->isActive());
 }
 
 TEST_F(DiskTest, FreeSpaceEqualToRequiredIsEnoughAndOneByteLessIsNot) {
-    job.EraseOption = 0;
+    SetJob(job, &JobSettings::EraseOption, 0);
     disk.Prepare();
     job.RequiredSpace.Set(4001);
     disk.CheckTimer();
@@ -122,7 +125,7 @@ TEST_F(DiskTest, FreeSpaceEqualToRequiredIsEnoughAndOneByteLessIsNot) {
 }
 
 TEST_F(DiskTest, AutomaticChecksEraseOnlyADiskInsertedAfterTheDriveWasSeenEmpty) {
-    job.CheckInterval = 100;
+    SetJob(job, &JobSettings::CheckInterval, 100);
     disk.Prepare();
     for (int i = 0; i < 3; ++i)
         disk.CheckTimer(); // the filled disk stays in: never erased
@@ -141,7 +144,7 @@ TEST_F(DiskTest, AutomaticChecksEraseOnlyADiskInsertedAfterTheDriveWasSeenEmpty)
 }
 
 TEST_F(DiskTest, EveryPressOfCheckErasesAReadableDisk) {
-    job.EraseOption = -1;
+    SetJob(job, &JobSettings::EraseOption, -1);
     fs::create_directories(volume.folder + "/keep");
     WriteFile(volume.folder + "/keep/inner", std::string(5000, 'k'));
     disk.Prepare();
@@ -165,7 +168,7 @@ TEST_F(DiskTest, ReadingBackAcceptsOnceThePieceExists) {
 }
 
 TEST_F(DiskTest, AbortDeclinedGoesOnAndConfirmedClosesWithCancel) {
-    job.CheckInterval = 100;
+    SetJob(job, &JobSettings::CheckInterval, 100);
     disk.Prepare();
     disk.Cancel->click();
     EXPECT_EQ(questions, 1);
@@ -180,7 +183,7 @@ TEST_F(DiskTest, AbortDeclinedGoesOnAndConfirmedClosesWithCancel) {
 }
 
 TEST_F(DiskTest, CheckSucceedingWhileTheQuestionIsUpWaitsForTheAnswer) {
-    job.CheckInterval = 100;
+    SetJob(job, &JobSettings::CheckInterval, 100);
     for (bool yes : {false, true}) {
         volume.InsertNew(0, 0);
         disk.Prepare();
@@ -220,8 +223,8 @@ TEST_F(DiskTest, DuringAnEraseNoNestedCheckStartsAndAConfirmedAbortWins) {
 }
 
 TEST_F(DiskTest, ModalPromptBeepsOnceAndEndsWithTheAutomaticCheckThatFindsTheDisk) {
-    job.CheckInterval = 1;
-    job.EraseOption = 0;
+    SetJob(job, &JobSettings::CheckInterval, 1);
+    SetJob(job, &JobSettings::EraseOption, 0);
     job.RequiredSpace.Set(4000);
     volume.inserted = false;
     // The disk goes in after three checks have found the drive empty.

@@ -1,6 +1,7 @@
 // The erase dialog on real folders: what goes, what stays, links, the label
 // and the way out of a running erase.
 #include "TestUtil.h"
+#include "WorkerJob.h"
 #include "uErase.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +13,8 @@
 namespace fs = std::filesystem;
 using testutil::TempDir;
 using testutil::WriteFile;
+
+using zeqtest::SetJob;
 
 namespace {
 
@@ -44,7 +47,7 @@ class EraseTest : public ::testing::Test {
         fs::create_directory_symlink(outside, target + "/linkdir");
         fs::create_symlink(outside + "/keep.txt", target + "/linkfile");
         fs::create_symlink(dir / "nothing", target + "/dangling");
-        job.TargetPath = target;
+        SetJob(job, &JobSettings::TargetPath, target);
     }
 
     void ExpectOutsideUntouched() {
@@ -58,7 +61,7 @@ class EraseTest : public ::testing::Test {
 };
 
 TEST_F(EraseTest, PositiveOptionEmptiesTheWholeTreeAndKeepsTheFolder) {
-    job.EraseOption = 1;
+    SetJob(job, &JobSettings::EraseOption, 1);
     TErase erase(job);
     erase.EraseFolder(target);
     EXPECT_TRUE(fs::is_directory(target));
@@ -67,7 +70,7 @@ TEST_F(EraseTest, PositiveOptionEmptiesTheWholeTreeAndKeepsTheFolder) {
 }
 
 TEST_F(EraseTest, NegativeOptionDeletesOnlyWhatLiesDirectlyInTheFolder) {
-    job.EraseOption = -1;
+    SetJob(job, &JobSettings::EraseOption, -1);
     TErase erase(job);
     erase.EraseFolder(target);
     EXPECT_EQ(Tree(target), (std::set<std::string>{".hiddensub", ".hiddensub/c.txt", "sub",
@@ -76,7 +79,7 @@ TEST_F(EraseTest, NegativeOptionDeletesOnlyWhatLiesDirectlyInTheFolder) {
 }
 
 TEST_F(EraseTest, EraseTargetShowsTheDialogWhileItWorksAndTheLabelFollowsWithinATick) {
-    job.EraseOption = 1;
+    SetJob(job, &JobSettings::EraseOption, 1);
     TErase erase(job);
     EXPECT_EQ(erase.windowTitle().toStdString(), "Velmora Zeq - Erase");
     EXPECT_TRUE(erase.windowFlags() & Qt::WindowStaysOnTopHint);
@@ -102,7 +105,7 @@ TEST_F(EraseTest, EraseTargetShowsTheDialogWhileItWorksAndTheLabelFollowsWithinA
 }
 
 TEST_F(EraseTest, StopEndsTheEraseBeforeTheNextFile) {
-    job.EraseOption = -1;
+    SetJob(job, &JobSettings::EraseOption, -1);
     fs::remove_all(target);
     fs::create_directories(target);
     for (int i = 0; i < 10; ++i)

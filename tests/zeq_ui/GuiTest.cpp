@@ -2,6 +2,7 @@
 // state, pause and details toggles, the phase notices, its creation from the
 // job files, and the window bridge's prompt around the statistics tick.
 #include "TestUtil.h"
+#include "WorkerJob.h"
 #include "uDisk.h"
 #include "uErase.h"
 #include "uGui.h"
@@ -14,6 +15,8 @@
 
 using testutil::TempDir;
 using testutil::WriteFile;
+
+using zeqtest::SetJob;
 
 namespace {
 
@@ -55,8 +58,8 @@ TEST(MainWindowFigures, CaptionProgressAndTexts) {
 class MainWindow : public ::testing::Test {
   protected:
     void SetUp() override {
-        job.TargetPath = "/media/disk";
-        job.BufferSize = 65536;
+        SetJob(job, &JobSettings::TargetPath, "/media/disk");
+        SetJob(job, &JobSettings::BufferSize, 65536);
         gui.FreeSpace = [](const std::string& p) { return p == "/media/disk" ? 1048576 : -7; };
         gui.TotalSpace = [](const std::string& p) { return p == "/media/disk" ? 1457152 : -7; };
         gui.Quit = [this] { ++quits; };
@@ -174,7 +177,7 @@ TEST_F(MainWindow, BridgePromptStopsTheTickWhileTheDialogIsUp) {
     TWindowBridge bridge(gui, disk, erase);
     disk.Beep = [] {};
     job.RequiredSpace.Set(1);
-    job.CheckInterval = 1;
+    SetJob(job, &JobSettings::CheckInterval, 1);
     disk.FreeSpace = [](const std::string&) { return 1; };
     bool tickDuringPrompt = true;
     disk.AskAbort = [&] {

@@ -1,6 +1,7 @@
 #include "uCore.h"
 
 #include "uCRC32.h"
+#include "uJoiner.h"
 
 #include <algorithm>
 #include <cstring>
@@ -20,394 +21,50 @@ struct JobEnd {
     MsgIcon icon;
 };
 
-bool ParseStrict(const std::string& s, std::int64_t& value) {
-    std::size_t i = 0;
-    bool negative = false;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
-    if (i == s.size()) return false;
-    // Accumulate towards the negative side, which has room for the smallest value.
-    std::int64_t v = 0;
-    const std::int64_t lowest = std::numeric_limits<std::int64_t>::min();
-    for (; i < s.size(); ++i) {
-        if (s[i] < '0' || s[i] > '9') return false;
-        int d = s[i] - '0';
-        if (v < (lowest + d) / 10) return false;
-        v = v * 10 - d;
-    }
-    if (!negative) {
-        if (v == lowest) return false;
-        v = -v;
-    }
-    value = v;
-    return true;
-}
+// The joiner's parts go through one buffer of this size, block by block.
+constexpr std::size_t BlockSize = 65537;
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
+// The offset's own digits count towards the data they stand in, so the data is
+// written again until the two agree. The digit count only ever moves one way,
+// so a few passes settle it; more mean the files changed underneath us.
+constexpr int MaxDataPasses = 24;
 
-// Reads piesplit.txt the way a text file is read value by value.
-class PieSplitReader {
-  public:
-    explicit PieSplitReader(const std::string& text) : t_(text) {}
-
-    std::string Text() {
-        std::size_t start = pos_;
-        while (pos_ < t_.size() && t_[pos_] != '\r' && t_[pos_] != '\n')
-            ++pos_;
-        std::string s = t_.substr(start, pos_ - start);
-        SkipLineEnd();
-        return s;
+// Removes the joiner step's temporary files however it ends, except
+// ZeqGlue.tmp while it holds the only copy of pie k or a pack the target did
+// not take. Only what the step made goes: a ZeqGlue.tmp kept by an earlier job
+// stays until the step replaces it. The files are closed by then (declared
+// after this).
+struct Leftovers {
+    std::string data, temp;
+    bool tempMade = false;
+    bool keepTemp = false;
+    ~Leftovers() {
+        if (tempMade && !keepTemp) plat::DeleteFile(temp);
+        plat::DeleteFile(data);
     }
-
-    // False for a token that is not a decimal number; token and line tell which.
-    bool Number(std::int64_t& value, std::string& token, int& line) {
-        while (pos_ < t_.size() && static_cast<unsigned char>(t_[pos_]) <= ' ')
-            ++pos_;
-        value = 0;
-        if (pos_ >= t_.size()) return true;
-        line = LineOf(pos_);
-        std::size_t start = pos_;
-        while (pos_ < t_.size() && static_cast<unsigned char>(t_[pos_]) > ' ')
-            ++pos_;
-        token = t_.substr(start, pos_ - start);
-        while (pos_ < t_.size() && t_[pos_] != '\r' && t_[pos_] != '\n')
-            ++pos_;
-        SkipLineEnd();
-        // Read as the numbers of the other job files are: any length, so
-        // leading zeros never make a valid number invalid.
-        return ParseDecimal(token, value);
-    }
-
-  private:
-    void SkipLineEnd() {
-        if (pos_ < t_.size() && t_[pos_] == '\r') {
-            ++pos_;
-            if (pos_ < t_.size() && t_[pos_] == '\n') ++pos_;
-        } else if (pos_ < t_.size() && t_[pos_] == '\n') {
-            ++pos_;
-        }
-    }
-    int LineOf(std::size_t at) const {
-        int line = 1;
-        for (std::size_t i = 0; i < at; ++i) {
-            if (t_[i] == '\n' || (t_[i] == '\r' && (i + 1 >= t_.size() || t_[i + 1] != '\n')))
-                ++line;
-        }
-        return line;
-    }
-
-    const std::string& t_;
-    std::size_t pos_ = 0;
 };
 
-std::int64_t SatAdd(std::int64_t a, std::int64_t b) {
-    std::int64_t r;
-    if (!__builtin_add_overflow(a, b, &r)) return r;
-    return b > 0 ? std::numeric_limits<std::int64_t>::max()
-                 : std::numeric_limits<std::int64_t>::min();
-}
-
-std::int64_t SatSub(std::int64_t a, std::int64_t b) {
-    std::int64_t r;
-    if (!__builtin_sub_overflow(a, b, &r)) return r;
-    return b < 0 ? std::numeric_limits<std::int64_t>::max()
-                 : std::numeric_limits<std::int64_t>::min();
-}
-
-std::string Lines(std::initializer_list<std::string> parts) {
-    std::string s;
-    for (const std::string& p : parts) {
-        if (!s.empty()) s += '\r';
-        s += p;
-    }
-    return s;
-}
-
-const char* const Refused = "The split job cannot be run:";
-
-bool HasNul(const std::string& s) {
-    return s.find('\0') != std::string::npos;
-}
-
-// The folder that holds path, as spelled: the part before its last separator
-// ("." when there is none, the root folder when that is all there is).
-std::string FolderOf(const std::string& path) {
-    std::size_t end = path.size();
-    while (end > 0 && !IsPathSeparator(path[end - 1]))
-        --end;
-    if (end == 0) return ".";
-    std::string folder = path.substr(0, end - 1);
-    if (folder.empty() || folder.back() == ':') folder = path.substr(0, end);
-    return folder;
-}
-
-// Why path cannot be a source: a folder, or no regular file at all; empty when
-// it is a regular file or does not exist (opening it then says why).
-std::string NotRegularReason(const std::string& path) {
-    if (plat::FolderExists(path)) return "It is a folder, not a file.";
-    if (plat::FileExists(path) && !plat::IsRegularFile(path))
-        return "It is not a regular file, but a device, a pipe or a socket.";
-    return {};
-}
-
-// The number of pieces the job will write from a source of size bytes, or -1
-// when a piece fills its target and the count is not known beforehand.
-std::int64_t PieceCount(const JobState& job, std::uint64_t size) {
-    std::uint64_t count = 0;
-    for (std::size_t i = 0; i < job.PieSizes.size(); ++i) {
-        std::int64_t v = 0;
-        if (!ParseDecimal(job.PieSizes[i], v) || v <= 0) return -1;
-        const std::uint64_t piece = static_cast<std::uint64_t>(v);
-        if (size == 0) break;
-        if (i + 1 == job.PieSizes.size()) { // the last line serves every later piece
-            count += (size + piece - 1) / piece;
-            break;
-        }
-        size -= std::min(size, piece);
-        ++count;
-    }
-    return static_cast<std::int64_t>(count);
-}
-
 } // namespace
 
-// ---- the job files -------------------------------------------------------------
+// ---- the job -------------------------------------------------------------------
 
-bool ParseDecimal(const std::string& text, std::int64_t& value) {
-    std::size_t b = 0, e = text.size();
-    while (b < e && IsBlank(text[b]))
-        ++b;
-    while (e > b && IsBlank(text[e - 1]))
-        --e;
-    return ParseStrict(text.substr(b, e - b), value);
-}
-
-bool ReadPieSplit(const std::string& text, JobState& job, std::string& error) {
-    PieSplitReader in(text);
-    struct NumberField {
-        const char* name;
-        std::int64_t* field;
-    };
-    job.JobTitle = in.Text();
-    job.SourcePath = in.Text();
-    job.TargetPath = in.Text();
-    const NumberField numbers[] = {
-        {"KeepFree", &job.KeepFree},           {"BufferSize", &job.BufferSize},
-        {"JoinerPie", &job.JoinerPie},         {"CheckInterval", &job.CheckInterval},
-        {"EraseOption", &job.EraseOption},     {"CrcOption", &job.CrcOption},
-        {"CompareOption", &job.CompareOption},
-    };
-    for (const NumberField& n : numbers) {
-        std::string token;
-        int line = 0;
-        if (!in.Number(*n.field, token, line)) {
-            error =
-                Lines({"Invalid numeric input in piesplit.txt, line " + std::to_string(line) + ":",
-                       "\"" + token + "\" is no whole decimal number for " + n.name + "."});
-            return false;
-        }
-        if (n.field == &job.CrcOption) job.MakeCrc = job.CrcOption > 0;
-        if (n.field == &job.CompareOption) job.ComparePies = job.CompareOption > 0;
-    }
-    job.ReportPath = in.Text();
+bool LoadJob(const std::string& folder, JobState& state, std::string& error) {
+    JobSettings job;
+    if (!ReadJob(folder, job, error)) return false;
+    state.SetSettings(std::move(job));
     return true;
-}
-
-bool CheckJob(const JobState& job, std::string& error) {
-    error.clear();
-    std::int64_t v = 0;
-    if (job.PieNames.size() < 2) {
-        error = "pienames.txt must hold the count of leading zeros and at least one name pattern.";
-    } else if (!ParseDecimal(job.PieNames[0], v) || v < 0 || v > 255) {
-        error = Lines({"Line 1 of pienames.txt must be the count of leading zeros,",
-                       "a whole number from 0 to 255, not \"" + job.PieNames[0] + "\"."});
-    } else if (job.PieSizes.empty()) {
-        error = "piesizes.txt holds no pie size.";
-    } else if (job.BufferSize < 2) {
-        error = "The buffer size (BufferSize in piesplit.txt) must be at least 2 bytes, not " +
-                std::to_string(job.BufferSize) + ".";
-    } else if (job.SourcePath.empty()) {
-        error = "piesplit.txt names no source file (line 2 is empty).";
-    } else if (job.TargetPath.empty()) {
-        error = "piesplit.txt names no target location (line 3 is empty).";
-    }
-    for (std::size_t i = 1; error.empty() && i < job.PieNames.size(); ++i) {
-        if (job.PieNames[i].empty())
-            error = "Line " + std::to_string(i + 1) + " of pienames.txt holds no name pattern.";
-        // The system ends a name at a NUL byte, so every piece would land in one file.
-        else if (HasNul(job.PieNames[i]))
-            error = "Line " + std::to_string(i + 1) + " of pienames.txt holds a NUL byte.";
-    }
-    if (error.empty() &&
-        (HasNul(job.SourcePath) || HasNul(job.TargetPath) || HasNul(job.ReportPath)))
-        error = "A path in piesplit.txt holds a NUL byte.";
-    for (std::size_t i = 0; error.empty() && i < job.PieSizes.size(); ++i) {
-        if (!ParseDecimal(job.PieSizes[i], v) || v < 0 || v > 2147483647)
-            error = Lines({"Line " + std::to_string(i + 1) + " of piesizes.txt must be a pie size",
-                           "from 0 to 2147483647, not \"" + job.PieSizes[i] + "\"."});
-    }
-    return error.empty();
-}
-
-bool CheckJobFiles(JobState& job, std::string& error) {
-    error.clear();
-    job.SourceKnown = false;
-    const std::string& source = job.SourcePath;
-    std::string why = NotRegularReason(source);
-    if (!why.empty()) {
-        error = Lines({"The source cannot be split:", source, why});
-        return false;
-    }
-    // A source that is not there yet is looked for again when the split starts.
-    if (!plat::GetFileId(source, job.SourceId)) return true;
-    job.SourceKnown = true;
-    auto isSource = [&job](const std::string& path) {
-        plat::FileId id;
-        return plat::GetFileId(path, id) && id == job.SourceId;
-    };
-    auto overSource = [&](const std::string& what, const std::string& path) {
-        error = Lines({what + " would be written over the source file:", path});
-        return false;
-    };
-
-    if (!job.ReportPath.empty() && isSource(job.ReportPath))
-        return overSource("The report", job.ReportPath);
-    // Every pattern line is the name of the piece of its number.
-    std::int64_t zeros = 0;
-    ParseDecimal(job.PieNames.at(0), zeros);
-    for (std::size_t m = 1; m < job.PieNames.size(); ++m) {
-        std::string path =
-            JoinPath(job.TargetPath,
-                     ExpandPattern(job.PieNames[m],
-                                   PieNumberText(zeros, static_cast<std::int64_t>(m)), source));
-        if (isSource(path)) return overSource("Pie " + std::to_string(m), path);
-    }
-
-    // The joiner: its two files in the program folder, and on the target the
-    // name glue.txt gives it, when the job makes a pack.
-    for (const char* name : {"ZeqGlue.tmp", "gluedata.Zeq"}) {
-        if (isSource(job.ProgramFolder + name))
-            return overSource("The joiner file", job.ProgramFolder + name);
-    }
-    const std::uint64_t k = job.JoinerPie < 0 ? 0 - static_cast<std::uint64_t>(job.JoinerPie)
-                                              : static_cast<std::uint64_t>(job.JoinerPie);
-    const std::int64_t pieces = PieceCount(
-        job, static_cast<std::uint64_t>(std::max<std::int64_t>(plat::FileSizeOf(source), 0)));
-    std::string settings;
-    if ((pieces < 0 || k <= static_cast<std::uint64_t>(pieces)) &&
-        ReadWholeFile(job.ProgramFolder + "glue.txt", settings)) {
-        std::vector<std::string> lines = SplitLines(settings);
-        if (!lines.empty() && !lines[0].empty()) {
-            std::string number =
-                job.JoinerPie != 0 ? PieNumberText(zeros, static_cast<std::int64_t>(k)) : "";
-            std::string path = JoinPath(job.TargetPath, ExpandPattern(lines[0], number, source));
-            if (isSource(path)) return overSource("The joiner file", path);
-        }
-    }
-
-    // The erase empties the target folder, and with EraseOption > 0 every
-    // folder below it: walk up from the folder that really holds the source
-    // (".." is resolved by the system, through any link on the way).
-    plat::FileId target;
-    if (job.EraseOption != 0 && plat::GetFileId(job.TargetPath, target)) {
-        std::string folder = FolderOf(source);
-        plat::FileId id;
-        for (int depth = 0; depth < 1000 && plat::GetFileId(folder, id); ++depth) {
-            if (id == target) {
-                error =
-                    Lines({"The erase of the target folder would delete the source file:", source,
-                           job.EraseOption > 0 ? "It lies in the target folder or below it."
-                                               : "It lies in the target folder."});
-                return false;
-            }
-            if (job.EraseOption < 0) break; // only files directly in the target go
-            std::string parent = JoinPath(folder, "..");
-            plat::FileId up;
-            if (!plat::GetFileId(parent, up) || up == id) break; // the root
-            folder = parent;
-        }
-    }
-    return true;
-}
-
-namespace {
-bool LoadJobFiles(const std::string& folder, JobState& job, std::string& error) {
-    job.ProgramFolder = folder;
-    std::string text[3];
-    const char* names[3] = {"pienames.txt", "piesizes.txt", "piesplit.txt"};
-    for (int i = 0; i < 3; ++i) {
-        std::string path = folder + names[i];
-        if (!ReadWholeFile(path, text[i])) {
-            error = Lines({"Cannot open the job file", path, plat::LastErrorText()});
-            return false;
-        }
-    }
-    job.PieNames = SplitLines(text[0]);
-    job.PieSizes = SplitLines(text[1]);
-    if (!ReadPieSplit(text[2], job, error)) return false;
-    if (!CheckJob(job, error) || !CheckJobFiles(job, error)) {
-        error = Lines({Refused, error});
-        return false;
-    }
-    return true;
-}
-} // namespace
-
-bool LoadJob(const std::string& folder, JobState& job, std::string& error) {
-    if (LoadJobFiles(folder, job, error)) return true;
-    error = ShortText(error);
-    return false;
-}
-
-// ---- piece names -------------------------------------------------------------
-
-std::string PieNumberText(std::int64_t zeroCount, std::int64_t m) {
-    std::string digits = std::to_string(m);
-    std::size_t width = zeroCount < 0 ? 1 : static_cast<std::size_t>(zeroCount) + 1;
-    if (digits.size() < width) digits.insert(0, width - digits.size(), '0');
-    return digits;
-}
-
-std::string ExpandPattern(const std::string& pattern, const std::string& numberText,
-                          const std::string& sourcePath) {
-    std::string name;
-    for (char c : pattern) {
-        if (c == '*')
-            name += numberText;
-        else if (c == '/')
-            name += ExtWithoutDot(sourcePath);
-        else if (c == '\\')
-            name += NameWithoutExt(sourcePath);
-        else
-            name += c;
-    }
-    return name;
-}
-
-std::string CrcHex(std::uint32_t crc) {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string s;
-    do {
-        s.insert(s.begin(), digits[crc & 0xF]);
-        crc >>= 4;
-    } while (crc != 0);
-    return s;
-}
-
-std::string CrcDec(std::uint32_t crc) {
-    return std::to_string(crc);
 }
 
 // ---- the worker -----------------------------------------------------------------
 
-Zeq::Zeq(JobState& job, IWindowBridge& bridge) : job_(job), bridge_(bridge) {
-    job.Worker = this;
+Zeq::Zeq(JobState& state, IWindowBridge& bridge)
+    : state_(state), job_(state.Settings()), bridge_(bridge) {
+    state.Worker = this;
 }
 
 Zeq::~Zeq() {
     if (thread_.joinable()) thread_.join();
-    if (job_.Worker == this) job_.Worker = nullptr;
+    if (state_.Worker == this) state_.Worker = nullptr;
 }
 
 void Zeq::Start() {
@@ -441,11 +98,6 @@ void Zeq::PassGate() {
     gateOpen_.wait(lock, [this] { return !paused_; });
 }
 
-std::uint64_t Zeq::JoinerK() const {
-    std::uint64_t k = static_cast<std::uint64_t>(job_.JoinerPie);
-    return job_.JoinerPie < 0 ? 0 - k : k;
-}
-
 void Zeq::Stop(int code, const std::string& text, const std::string& caption, MsgIcon icon) {
     throw JobEnd{code, text, caption, icon};
 }
@@ -465,7 +117,7 @@ bool Zeq::IsSource(const std::string& path) {
 
 void Zeq::GuardSource(const std::string& path, const std::string& what) {
     if (IsSource(path))
-        Stop(1, Lines({Refused, what + " would be written over the source file:", path}),
+        Stop(1, Lines({JobRefused, what + " would be written over the source file:", path}),
              "Velmora Zeq");
 }
 
@@ -488,7 +140,7 @@ void Zeq::AbandonPiece() {
     if (pieceWritten_ && plat::GetFileId(piecePath_, id) && id == pieceId_ && !IsSource(piecePath_))
         plat::DeleteFile(piecePath_);
     pieceWritten_ = false;
-    job_.PieOpen = false;
+    pos_.PieOpen = false;
 }
 
 void Zeq::Execute() {
@@ -499,12 +151,12 @@ void Zeq::Execute() {
         SplitPass();
         if (job_.ComparePies) ComparePass();
         if (!job_.ReportPath.empty()) WriteReport();
-        if (JoinerK() <= static_cast<std::uint64_t>(job_.PieNumber)) {
-            job_.WritingPies = false;
+        if (job_.JoinerK() <= static_cast<std::uint64_t>(pos_.PieNumber)) {
+            state_.WritingPies = false;
             bridge_.Synchronize([this] { bridge_.ShowJoinNotice(); });
             MakeJoiner();
         }
-        job_.Finished = true;
+        state_.Finished = true;
         return;
     } catch (const JobEnd& e) {
         end = e;
@@ -519,22 +171,22 @@ void Zeq::Execute() {
         bridge_.Synchronize(
             [&] { bridge_.MessageBox(text, end.caption, end.icon, MsgButtons::Ok); });
     }
-    job_.Finished = true;
+    state_.Finished = true;
     EndProcess(end.code);
 }
 
 void Zeq::EraseTarget() {
-    bridge_.Synchronize([this] { bridge_.EraseTarget(job_); });
+    bridge_.Synchronize([this] { bridge_.EraseTarget(state_); });
 }
 
 void Zeq::PromptForDisk() {
     bool ok = false;
-    bridge_.Synchronize([&] { ok = bridge_.PromptForDisk(job_); });
+    bridge_.Synchronize([&] { ok = bridge_.PromptForDisk(state_); });
     if (!ok) Stop(1); // the user gave up; no piece is open now
 }
 
 void Zeq::RequirePieFile() {
-    while (!plat::FileExists(job_.CurrentPie.Get()))
+    while (!plat::FileExists(state_.CurrentPie.Get()))
         PromptForDisk();
 }
 
@@ -544,128 +196,119 @@ void Zeq::SplitPass() {
     sourceOpened_ = plat::GetFileId(source.Handle(), sourceId_);
     std::int64_t size = plat::FileSize(source.Handle());
     if (size < 0) StopOnFile("Cannot read the size of the source file", job_.SourcePath);
-    job_.SourceSize.Set(static_cast<std::uint64_t>(size));
+    state_.SourceSize.Set(static_cast<std::uint64_t>(size));
 
     // The buffer never needs to be larger than the source.
     std::uint64_t bufferSize =
         std::min<std::uint64_t>(static_cast<std::uint64_t>(job_.BufferSize),
-                                std::max<std::uint64_t>(job_.SourceSize.Get(), 1));
+                                std::max<std::uint64_t>(state_.SourceSize.Get(), 1));
     std::unique_ptr<char[]> buffer(new (std::nothrow) char[bufferSize]);
     if (!buffer)
         Stop(1, "Not enough memory for a buffer of " + std::to_string(bufferSize) + " bytes.");
-    job_.CompareFill.Set(0);
+    state_.CompareFill.Set(0);
 
-    while (job_.SourceDone.Get() < job_.SourceSize.Get()) {
+    while (state_.SourceDone.Get() < state_.SourceSize.Get()) {
         PassGate();
-        job_.BufferFill.Set(0);
-        std::uint64_t want = std::min(bufferSize, job_.SourceSize.Get() - job_.SourceDone.Get());
+        state_.BufferFill.Set(0);
+        std::uint64_t want =
+            std::min(bufferSize, state_.SourceSize.Get() - state_.SourceDone.Get());
         std::int64_t r = plat::ReadFile(source.Handle(), buffer.get(), want);
         if (r < 0) StopOnFile("Cannot read the source file", job_.SourcePath);
         if (r == 0) {
             Stop(1, Lines({"The source file became shorter while it was split:", job_.SourcePath}));
         }
-        job_.SourceDone.Add(static_cast<std::uint64_t>(r));
-        job_.BufferFill.Add(static_cast<std::uint64_t>(r));
-        job_.LastRead = static_cast<std::uint64_t>(r);
+        state_.SourceDone.Add(static_cast<std::uint64_t>(r));
+        state_.BufferFill.Add(static_cast<std::uint64_t>(r));
+        pos_.LastRead = static_cast<std::uint64_t>(r);
         WriteStep(buffer.get());
     }
     source.Close();
-    job_.PieNumber -= 1;
+    pos_.PieNumber -= 1;
     buffer.reset();
-    job_.NameIndex = 1;
 }
 
 void Zeq::WriteStep(const char* buffer) {
     const char* cursor = buffer;
-    while (job_.BufferFill.Get() > 0) {
-        if (!job_.PieOpen) {
+    while (state_.BufferFill.Get() > 0) {
+        if (!pos_.PieOpen) {
             PreparePieSize();
-            BuildPiePath(job_.PieNumber);
-            std::string path = job_.CurrentPie.Get();
-            if (JoinerK() == static_cast<std::uint64_t>(job_.PieNumber)) job_.JoinerPiePath = path;
-            if (job_.MakeCrc) job_.CrcValue = 0xFFFFFFFFu;
+            BuildPiePath(pos_.PieNumber);
+            std::string path = state_.CurrentPie.Get();
+            if (job_.JoinerK() == static_cast<std::uint64_t>(pos_.PieNumber))
+                pos_.JoinerPiePath = path;
+            if (job_.MakeCrc) pos_.CrcValue = 0xFFFFFFFFu;
             PassGate();
             piecePath_ = path;
             // The name may only now be known (a new disk, a pattern with '*').
-            GuardSource(path, "Pie " + std::to_string(job_.PieNumber));
+            GuardSource(path, "Pie " + std::to_string(pos_.PieNumber));
             if (!piece_.Open(path, plat::OpenMode::CreateAlways))
                 StopOnFile("Cannot create the pie file", path);
             pieceWritten_ = plat::GetFileId(piece_.Handle(), pieceId_);
-            job_.PieLeft = job_.NextPieSize;
-            job_.PieOpen = true;
+            pos_.PieLeft = pos_.NextPieSize;
+            pos_.PieOpen = true;
         }
         // The last piece holds only what is left of the source.
-        std::uint64_t fill = job_.BufferFill.Get();
-        if (job_.SourceDone.Get() == job_.SourceSize.Get() &&
-            fill < static_cast<std::uint64_t>(job_.PieLeft))
-            job_.PieLeft = static_cast<std::int64_t>(fill);
-        while (job_.BufferFill.Get() > 0 && job_.PieLeft > 0) {
+        std::uint64_t fill = state_.BufferFill.Get();
+        if (state_.SourceDone.Get() == state_.SourceSize.Get() &&
+            fill < static_cast<std::uint64_t>(pos_.PieLeft))
+            pos_.PieLeft = static_cast<std::int64_t>(fill);
+        while (state_.BufferFill.Get() > 0 && pos_.PieLeft > 0) {
             PassGate();
             std::uint64_t n =
-                std::min(job_.BufferFill.Get(), static_cast<std::uint64_t>(job_.PieLeft));
+                std::min(state_.BufferFill.Get(), static_cast<std::uint64_t>(pos_.PieLeft));
             std::int64_t w = plat::WriteFile(piece_.Handle(), cursor, n);
             if (w < static_cast<std::int64_t>(n))
                 StopOnFile("Cannot write the pie file", piecePath_);
-            if (job_.MakeCrc) job_.CrcValue = CrcUpdate(job_.CrcValue, n, cursor);
-            job_.PieDone.Add(n);
-            job_.PieLeft -= w;
+            if (job_.MakeCrc) pos_.CrcValue = CrcUpdate(pos_.CrcValue, n, cursor);
+            state_.PieDone.Add(n);
+            pos_.PieLeft -= w;
             cursor += n;
-            job_.BufferFill.Sub(n);
+            state_.BufferFill.Sub(n);
         }
-        if (job_.PieLeft == 0) {
+        if (pos_.PieLeft == 0) {
             if (!piece_.Close()) StopOnFile("Cannot write the pie file", piecePath_);
             pieceWritten_ = false;
-            job_.PieOpen = false;
+            pos_.PieOpen = false;
             if (job_.MakeCrc) {
-                job_.CrcValue = CrcFinish(job_.CrcValue);
-                job_.CrcHexList.push_back(CrcHex(job_.CrcValue));
-                job_.CrcDecList.push_back(CrcDec(job_.CrcValue));
+                pos_.CrcValue = CrcFinish(pos_.CrcValue);
+                pos_.CrcHexList.push_back(CrcHex(pos_.CrcValue));
+                pos_.CrcDecList.push_back(CrcDec(pos_.CrcValue));
             }
-            job_.PieNumber += 1;
+            pos_.PieNumber += 1;
         }
     }
 }
 
 void Zeq::PreparePieSize() {
-    std::int64_t size = 0;
-    const std::string& line = job_.PieSizes.at(static_cast<std::size_t>(job_.SizeIndex));
-    if (!ParseDecimal(line, size) || size < 0 || size > 2147483647)
-        Stop(1, Lines({"Invalid pie size in piesizes.txt:", "\"" + line + "\""}));
-    if (job_.SizeIndex < static_cast<std::int64_t>(job_.PieSizes.size()) - 1) job_.SizeIndex += 1;
+    const std::int64_t size = job_.PieSize(pos_.PieNumber);
     const bool fill = size == 0;
     // The free space is measured again after every prompt; a piece that fills the
     // target takes its size from the same measurement that passed the test.
     for (;;) {
         std::int64_t reserve = JoinerReserve();
         std::int64_t required = SatAdd(SatAdd(job_.KeepFree, fill ? 1 : size), reserve);
-        job_.RequiredSpace.Set(required);
+        state_.RequiredSpace.Set(required);
         std::int64_t free = FreeSpace(job_.TargetPath);
         if (required > free) {
             PromptForDisk();
             continue;
         }
-        job_.NextPieSize = fill ? SatSub(SatSub(free, job_.KeepFree), reserve) : size;
+        pos_.NextPieSize = fill ? SatSub(SatSub(free, job_.KeepFree), reserve) : size;
         return;
     }
 }
 
 void Zeq::BuildPiePath(std::int64_t m) {
-    std::size_t index = static_cast<std::size_t>(job_.NameIndex);
-    const std::string& pattern = job_.PieNames.at(index);
-    if (job_.NameIndex < static_cast<std::int64_t>(job_.PieNames.size()) - 1) job_.NameIndex += 1;
-    std::int64_t zeros = 0;
-    ParseDecimal(job_.PieNames.at(0), zeros);
-    job_.CurrentPie.Set(JoinPath(job_.TargetPath,
-                                 ExpandPattern(pattern, PieNumberText(zeros, m), job_.SourcePath)));
+    state_.CurrentPie.Set(job_.PiePath(m));
 }
 
 std::int64_t Zeq::JoinerReserve() {
-    std::uint64_t k = JoinerK();
-    if (k > static_cast<std::uint64_t>(job_.PieNumber)) return 0;
+    std::uint64_t k = job_.JoinerK();
+    if (k > static_cast<std::uint64_t>(pos_.PieNumber)) return 0;
     std::string glue = job_.ProgramFolder + "glue32.exe";
     std::int64_t size = plat::FileSizeOf(glue);
     if (size < 0) StopOnFile("Cannot find the joiner program", glue);
-    if (k < static_cast<std::uint64_t>(job_.PieNumber) && !plat::FileExists(job_.JoinerPiePath))
+    if (k < static_cast<std::uint64_t>(pos_.PieNumber) && !plat::FileExists(pos_.JoinerPiePath))
         return 0; // the piece that the joiner takes in is not on this target
     return size + 8192;
 }
@@ -678,77 +321,78 @@ std::int64_t Zeq::JoinerReserve() {
 }
 
 void Zeq::ComparePass() {
-    job_.WritingPies = false;
-    job_.SourceDone.Set(0);
-    job_.PieDone.Set(0);
+    state_.WritingPies = false;
+    state_.SourceDone.Set(0);
+    state_.PieDone.Set(0);
     plat::File source;
     OpenSource(source);
-    std::uint64_t half = std::min<std::uint64_t>(static_cast<std::uint64_t>(job_.BufferSize / 2),
-                                                 std::max<std::uint64_t>(job_.SourceSize.Get(), 1));
+    std::uint64_t half =
+        std::min<std::uint64_t>(static_cast<std::uint64_t>(job_.BufferSize / 2),
+                                std::max<std::uint64_t>(state_.SourceSize.Get(), 1));
     std::unique_ptr<char[]> sourceBuffer(new (std::nothrow) char[half]);
     std::unique_ptr<char[]> pieBuffer(new (std::nothrow) char[half]);
     if (!sourceBuffer || !pieBuffer)
         Stop(1, "Not enough memory for two buffers of " + std::to_string(half) + " bytes.");
     bridge_.Synchronize([this] { bridge_.ShowCompareNotice(); });
 
-    while (job_.SourceDone.Get() < job_.SourceSize.Get()) {
+    while (state_.SourceDone.Get() < state_.SourceSize.Get()) {
         PassGate();
-        job_.BufferFill.Set(0);
-        job_.CompareFill.Set(0);
-        std::uint64_t want = std::min(half, job_.SourceSize.Get() - job_.SourceDone.Get());
+        state_.BufferFill.Set(0);
+        state_.CompareFill.Set(0);
+        std::uint64_t want = std::min(half, state_.SourceSize.Get() - state_.SourceDone.Get());
         std::int64_t r = plat::ReadFile(source.Handle(), sourceBuffer.get(), want);
         if (r < 0) StopOnFile("Cannot read the source file", job_.SourcePath);
         if (r == 0) CompareError(); // the source changed since it was split
-        job_.SourceDone.Add(static_cast<std::uint64_t>(r));
-        job_.BufferFill.Add(static_cast<std::uint64_t>(r));
+        state_.SourceDone.Add(static_cast<std::uint64_t>(r));
+        state_.BufferFill.Add(static_cast<std::uint64_t>(r));
         CompareStep(sourceBuffer.get(), pieBuffer.get());
     }
     source.Close();
     // Piece bytes beyond the end of the source: the pieces are longer than it.
-    if (job_.PieOpen && job_.PieLeft > 0) CompareError();
+    if (pos_.PieOpen && pos_.PieLeft > 0) CompareError();
     piece_.Close();
-    job_.PieOpen = false;
+    pos_.PieOpen = false;
 }
 
 void Zeq::CompareStep(const char* sourceBuffer, char* pieBuffer) {
-    const std::int64_t fill = static_cast<std::int64_t>(job_.BufferFill.Get());
-    while (job_.CompareFill.Get() < fill) {
-        if (!job_.PieOpen) {
-            BuildPiePath(job_.ComparePieNumber);
+    const std::int64_t fill = static_cast<std::int64_t>(state_.BufferFill.Get());
+    while (state_.CompareFill.Get() < fill) {
+        if (!pos_.PieOpen) {
+            BuildPiePath(pos_.ComparePieNumber);
             RequirePieFile();
             PassGate();
-            piecePath_ = job_.CurrentPie.Get();
+            piecePath_ = state_.CurrentPie.Get();
             if (!piece_.Open(piecePath_, plat::OpenMode::Read))
                 StopOnFile("Cannot open the pie file", piecePath_);
             std::int64_t size = plat::FileSize(piece_.Handle());
             if (size < 0) StopOnFile("Cannot read the size of the pie file", piecePath_);
-            job_.PieLeft = size;
-            job_.PieOpen = true;
+            pos_.PieLeft = size;
+            pos_.PieOpen = true;
         }
-        while (job_.CompareFill.Get() < fill && job_.PieLeft > 0) {
+        while (state_.CompareFill.Get() < fill && pos_.PieLeft > 0) {
             PassGate();
-            std::int64_t have = job_.CompareFill.Get();
-            std::uint64_t want = static_cast<std::uint64_t>(std::min(fill - have, job_.PieLeft));
+            std::int64_t have = state_.CompareFill.Get();
+            std::uint64_t want = static_cast<std::uint64_t>(std::min(fill - have, pos_.PieLeft));
             std::int64_t r = plat::ReadFile(piece_.Handle(), pieBuffer + have, want);
             if (r < 0) StopOnFile("Cannot read the pie file", piecePath_);
             if (r == 0) CompareError(); // the piece is shorter than when it was opened
-            job_.CompareFill.Add(r);
-            job_.PieDone.Add(static_cast<std::uint64_t>(r));
-            job_.PieLeft -= r;
+            state_.CompareFill.Add(r);
+            state_.PieDone.Add(static_cast<std::uint64_t>(r));
+            pos_.PieLeft -= r;
         }
-        if (job_.PieLeft == 0) {
+        if (pos_.PieLeft == 0) {
             piece_.Close();
-            job_.PieOpen = false;
-            job_.ComparePieNumber += 1;
+            pos_.PieOpen = false;
+            pos_.ComparePieNumber += 1;
         }
     }
     if (std::memcmp(sourceBuffer, pieBuffer, static_cast<std::size_t>(fill)) != 0) CompareError();
 }
 
 void Zeq::WriteReport() {
-    std::string text = std::to_string(job_.PieNumber) + "\r\n";
+    std::string text = std::to_string(pos_.PieNumber) + "\r\n";
     if (job_.MakeCrc) {
-        for (const std::string& crc : job_.CrcHexList)
+        for (const std::string& crc : pos_.CrcHexList)
             text += crc + "\r\n";
     }
     plat::File report;
@@ -760,10 +404,177 @@ void Zeq::WriteReport() {
     if (plat::GetFileId(report.Handle(), id) &&
         ((sourceOpened_ && id == sourceId_) || (job_.SourceKnown && id == job_.SourceId)))
         Stop(1,
-             Lines({Refused, "The report would be written over the source file:", job_.ReportPath}),
+             Lines({JobRefused,
+                    "The report would be written over the source file:", job_.ReportPath}),
              "Velmora Zeq");
     if (plat::WriteFile(report.Handle(), text.data(), text.size()) !=
         static_cast<std::int64_t>(text.size()))
         StopOnFile("Cannot write the report file", job_.ReportPath);
     if (!report.Close()) StopOnFile("Cannot write the report file", job_.ReportPath);
+}
+
+// ---- the self-joining pack -------------------------------------------------------
+
+void Zeq::WriteJoinerData(const std::string& offsetText) {
+    const std::string settingsPath = job_.ProgramFolder + "glue.txt";
+    const std::string dataPath = job_.ProgramFolder + "gluedata.Zeq";
+    std::string settingsText;
+    if (!ReadWholeFile(settingsPath, settingsText))
+        StopOnFile("Cannot read the joiner settings", settingsPath);
+    const JoinerSettings glue = ParseJoinerSettings(settingsText);
+    pos_.JoinerPattern = glue.JoinerPattern;
+    const std::string text = JoinerDataText(job_, glue, state_.SourceSize.Get(), pos_.PieNumber,
+                                            pos_.CrcDecList, offsetText);
+
+    plat::File data;
+    GuardSource(dataPath, "The joiner data");
+    if (!data.Open(dataPath, plat::OpenMode::CreateAlways))
+        StopOnFile("Cannot create the joiner data", dataPath);
+    if (plat::WriteFile(data.Handle(), text.data(), text.size()) !=
+        static_cast<std::int64_t>(text.size()))
+        StopOnFile("Cannot write the joiner data", dataPath);
+    if (!data.Close()) StopOnFile("Cannot write the joiner data", dataPath);
+}
+
+std::string Zeq::BuildJoinerName() {
+    std::string name = job_.JoinerName(pos_.JoinerPattern);
+    state_.CurrentPie.Set(name);
+    return name;
+}
+
+void Zeq::PromptForJoinerDisk(bool pieInTemp, const std::string& tempPath) {
+    bool ok = false;
+    bridge_.Synchronize([&] { ok = bridge_.PromptForDisk(state_); });
+    if (ok) return;
+    if (!pieInTemp) Stop(1); // the pies are where they were written
+    // Pie k has left the target already: say where its bytes are.
+    Stop(1,
+         Lines({"The self-joining pack was not placed on the target.",
+                "Pie " + std::to_string(job_.JoinerK()) +
+                    " is no longer on the target; its bytes are kept, with the joiner, in",
+                tempPath, "Move that file away before the next split job with a joiner."}),
+         "Velmora Zeq", MsgIcon::Warning);
+}
+
+void Zeq::MakeJoiner() {
+    const std::string gluePath = job_.ProgramFolder + "glue32.exe";
+    const std::string dataPath = job_.ProgramFolder + "gluedata.Zeq";
+    const std::string tempPath = job_.ProgramFolder + "ZeqGlue.tmp";
+    const std::uint64_t k = job_.JoinerK();
+    Leftovers leftovers{dataPath, tempPath};
+
+    // The joiner data, with line 2 the position of pie k's first byte in the
+    // joiner file (for k = 0 the end of the file): the joiner program's size
+    // plus the data's own size, the offset's digits included.
+    const std::int64_t glueSize = plat::FileSizeOf(gluePath);
+    if (glueSize < 0) StopOnFile("Cannot find the joiner program", gluePath);
+    std::string offsetText = "00000";
+    std::int64_t offset = 0;
+    for (int pass = 0;; ++pass) {
+        WriteJoinerData(offsetText);
+        std::int64_t dataSize = plat::FileSizeOf(dataPath);
+        if (dataSize < 0) StopOnFile("Cannot read the size of the joiner data", dataPath);
+        offset = glueSize + dataSize;
+        if (std::to_string(offset) == offsetText) break;
+        if (pass == MaxDataPasses)
+            Stop(1, Lines({"The joiner files changed while the pack was made:", gluePath,
+                           job_.ProgramFolder + "glue.txt"}));
+        offsetText = std::to_string(offset);
+    }
+
+    const std::string name = BuildJoinerName();
+    if (name.empty())
+        Stop(1, Lines({"The joiner file has no name: line 1 of", job_.ProgramFolder + "glue.txt",
+                       "gives an empty name."}));
+    if (name.find('\0') != std::string::npos)
+        Stop(1, Lines({"The joiner file's name holds a NUL byte: line 1 of",
+                       job_.ProgramFolder + "glue.txt"}));
+    const std::string target = JoinPath(job_.TargetPath, name);
+    // Checked before pie k leaves the target, and again before the copy.
+    GuardSource(target, "The joiner file");
+
+    std::unique_ptr<char[]> buffer(new (std::nothrow) char[BlockSize]);
+    if (!buffer)
+        Stop(1, "Not enough memory for a buffer of " + std::to_string(BlockSize) + " bytes.");
+    plat::File temp;
+    GuardSource(tempPath, "The joiner file");
+    leftovers.tempMade = true; // replaced from here on, even if the open fails midway
+    if (!temp.Open(tempPath, plat::OpenMode::CreateAlways))
+        StopOnFile("Cannot create the joiner file", tempPath);
+    std::uint64_t written = 0;
+    // Appends the whole file at path; returns its CRC-32.
+    auto append = [&](const std::string& path, const std::string& what) {
+        plat::File in;
+        if (!in.Open(path, plat::OpenMode::Read)) StopOnFile("Cannot open " + what, path);
+        std::uint32_t crc = 0xFFFFFFFFu;
+        for (;;) {
+            PassGate();
+            std::int64_t r = plat::ReadFile(in.Handle(), buffer.get(), BlockSize);
+            if (r < 0) StopOnFile("Cannot read " + what, path);
+            if (r == 0) break;
+            std::size_t n = static_cast<std::size_t>(r);
+            if (plat::WriteFile(temp.Handle(), buffer.get(), n) != r)
+                StopOnFile("Cannot write the joiner file", tempPath);
+            crc = CrcUpdate(crc, n, buffer.get());
+            written += n;
+        }
+        return CrcFinish(crc);
+    };
+    append(gluePath, "the joiner program");
+    append(dataPath, "the joiner data");
+    if (written != static_cast<std::uint64_t>(offset))
+        Stop(1, Lines({"The joiner program changed while the pack was made:", gluePath}));
+
+    std::string piePath;
+    if (k != 0) {
+        // The pie may be on another disk by now.
+        BuildPiePath(static_cast<std::int64_t>(k));
+        RequirePieFile();
+        piePath = state_.CurrentPie.Get();
+        std::uint32_t crc = append(piePath, "the pie file");
+        // A file of that name on the wrong disk is not pie k, and must not be
+        // taken in and deleted.
+        if (job_.MakeCrc && k <= pos_.CrcHexList.size() && CrcHex(crc) != pos_.CrcHexList[k - 1])
+            Stop(1, Lines({"The pie file is not the pie that was written:", piePath,
+                           "Its CRC-32 is " + CrcHex(crc) + ", the pie had " +
+                               pos_.CrcHexList[k - 1] + "."}));
+    }
+    // Closed before pie k goes, so that a late write error still finds the pie in place.
+    if (!temp.Close()) StopOnFile("Cannot write the joiner file", tempPath);
+    if (k != 0) {
+        if (!plat::DeleteFile(piePath)) StopOnFile("Cannot delete the pie file", piePath);
+        leftovers.keepTemp = true; // the only copy of pie k from here on
+        state_.CurrentPie.Set(name);
+    }
+
+    // Room for the joiner file: a full target asks for a new disk.
+    state_.RequiredSpace.Set(SatAdd(static_cast<std::int64_t>(written), job_.KeepFree));
+    state_.WritingPies = true;
+    while (state_.RequiredSpace.Get() > FreeSpace(job_.TargetPath))
+        PromptForJoinerDisk(k != 0, tempPath);
+
+    if (IsSource(target)) {
+        leftovers.keepTemp = true;
+        Stop(1,
+             Lines({Lines({JobRefused,
+                           "The joiner file would be written over the source file:", target}),
+                    k != 0
+                        ? "The joiner, with the bytes of pie " + std::to_string(k) + ", is kept in"
+                        : "The joiner is kept in",
+                    tempPath}),
+             "Velmora Zeq");
+    }
+    if (!plat::CopyFile(tempPath, target, false)) {
+        std::string why = plat::LastErrorText();
+        leftovers.keepTemp = true;
+        Stop(1, Lines({"Cannot copy the joiner file to the target", target, why,
+                       k != 0 ? "It is kept, with the bytes of pie " + std::to_string(k) + ", in"
+                              : "It is kept in",
+                       tempPath, "Move that file away before the next split job with a joiner."}));
+    }
+    leftovers.keepTemp = false; // the pack is on the target now
+    if (!plat::SetExecutable(target)) StopOnFile("Cannot make the joiner file executable", target);
+    if (!plat::DeleteFile(tempPath))
+        StopOnFile("Cannot delete the temporary joiner file", tempPath);
+    if (!plat::DeleteFile(dataPath)) StopOnFile("Cannot delete the joiner data", dataPath);
 }

@@ -1,9 +1,10 @@
-// The split engine: the shared job state, the job files that fill it, and the
+// The split engine: the state that the worker and the windows share, and the
 // worker Zeq that cuts the source into pieces ("pies"), checks them against the
 // source, writes the report and leaves the self-joining pack on the target.
 #pragma once
 
 #include "uBridge.h"
+#include "uJob.h"
 #include "uUtils.h"
 
 #include <atomic>
@@ -13,6 +14,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "Platform.h"
@@ -50,30 +52,14 @@ class SharedText {
 
 class Zeq;
 
-// Everything the worker and the windows share. The job fields are set once by
-// LoadJob before the worker starts and only read afterwards.
+// What the worker and the windows share: the job, set once before the worker
+// starts and only read afterwards, and the figures that the worker keeps for
+// the windows while it runs.
 struct JobState {
-    // ---- the job (pienames.txt, piesizes.txt, piesplit.txt) -------------
-    std::vector<std::string> PieNames; // line 0: count of leading zeros; then name patterns
-    std::vector<std::string> PieSizes; // sizes of pieces 1, 2, ...; 0 fills the target
-    std::string JobTitle;
-    std::string SourcePath;
-    std::string TargetPath;
-    std::int64_t KeepFree = 0;
-    std::int64_t BufferSize = 0;
-    std::int64_t JoinerPie = 0;
-    std::int64_t CheckInterval = 0;
-    std::int64_t EraseOption = 0;
-    std::int64_t CrcOption = 0;
-    std::int64_t CompareOption = 0;
-    std::string ReportPath;
-    bool MakeCrc = false;
-    bool ComparePies = false;
-    std::string ProgramFolder; // where the job files and the joiner files live
-    // Identity of the source file, taken when the job is loaded (when it exists
-    // then): no piece, report or joiner may be written over it, no erase delete it.
-    plat::FileId SourceId;
-    bool SourceKnown = false;
+  public:
+    // The job as LoadJob read it (tests set it directly).
+    const JobSettings& Settings() const { return settings_; }
+    void SetSettings(JobSettings settings) { settings_ = std::move(settings); }
 
     // ---- read by the windows while the worker runs ------------------------
     Zeq* Worker = nullptr;
@@ -87,73 +73,20 @@ struct JobState {
     std::atomic<bool> WritingPies{true}; // a prompt asks for a new disk (else for CurrentPie)
     std::atomic<bool> Finished{false};
 
-    // ---- the worker's own (read by others only after it ended) ------------
-    std::int64_t PieNumber = 1;
-    std::int64_t ComparePieNumber = 1;
-    std::int64_t SizeIndex = 0;
-    std::int64_t NameIndex = 1;
-    bool PieOpen = false;
-    std::int64_t PieLeft = 0;
-    std::int64_t NextPieSize = 0;
-    std::uint64_t LastRead = 0;
-    std::uint32_t CrcValue = 0;
-    std::vector<std::string> CrcHexList;
-    std::vector<std::string> CrcDecList;
-    std::string JoinerPiePath;
-    std::string JoinerPattern; // glue.txt line 1: name pattern of the joiner file
+  private:
+    JobSettings settings_;
 };
 
-// ---- the job files ---------------------------------------------------------
-
-// Reads a decimal integer: optional blanks, an optional sign, digits, optional
-// blanks, and nothing else; false when the text is not one or does not fit.
-bool ParseDecimal(const std::string& text, std::int64_t& value);
-
-// Fills the fields of piesplit.txt from its text, line by line: a text line is
-// taken whole; a number skips the blanks, tabs and line breaks before it, is the
-// run of characters up to the next one at or below the blank (at most 32), and
-// the rest of its line is skipped. Past the end a number is 0 and a text empty.
-// MakeCrc and ComparePies are derived. False with a message for a bad number.
-bool ReadPieSplit(const std::string& text, JobState& job, std::string& error);
-
-// Checks what the worker relies on: a zero count of 0 to 255 and at least one
-// non-empty name pattern, at least one piece size and every size a decimal from
-// 0 to 2147483647, a BufferSize of 2 or more, a source and a target path, and no
-// NUL byte in a path or pattern (the system would end the name there).
-bool CheckJob(const JobState& job, std::string& error);
-
-// Checks the job against the files it names, before anything is written: a
-// source that exists must be a regular file (its identity is kept in the job);
-// no piece whose name is known now, no report and no part of the joiner may be
-// the source under any name, and an erase of the target must not reach the
-// source (the source lying in the target folder, or with EraseOption > 0 in
-// any folder below it).
-bool CheckJobFiles(JobState& job, std::string& error);
-
-// Reads the three job files from folder (with its trailing separator) into job
-// and checks them. False with a message fit for the user when they cannot be
-// read or do not make a job.
-bool LoadJob(const std::string& folder, JobState& job, std::string& error);
-
-// ---- piece names -------------------------------------------------------------
-
-// The text a '*' gives for piece number m: m in decimal, padded with leading
-// zeros to n + 1 digits where n is the zero count. Digits of m are never dropped.
-std::string PieNumberText(std::int64_t zeroCount, std::int64_t m);
-// Expands a name pattern: '*' gives numberText, '/' the extension of the source
-// without its dot, '\' the source's name without extension; all else stands for itself.
-std::string ExpandPattern(const std::string& pattern, const std::string& numberText,
-                          const std::string& sourcePath);
-
-// Upper-case hexadecimal without leading zeros, and unsigned decimal.
-std::string CrcHex(std::uint32_t crc);
-std::string CrcDec(std::uint32_t crc);
+// Reads the job files from folder (with its trailing separator) as ReadJob
+// does and makes them the job of state. False with a message fit for the user
+// when they cannot be read or do not make a job that can run.
+bool LoadJob(const std::string& folder, JobState& state, std::string& error);
 
 // ---- the worker -----------------------------------------------------------------
 
 class Zeq {
   public:
-    Zeq(JobState& job, IWindowBridge& bridge);
+    Zeq(JobState& state, IWindowBridge& bridge);
     virtual ~Zeq();
     Zeq(const Zeq&) = delete;
     Zeq& operator=(const Zeq&) = delete;
@@ -179,40 +112,72 @@ class Zeq {
     // Ends the process (the default); tests record the code instead.
     std::function<void(int)> EndProcess = [](int code) { plat::ExitProcess(code); };
 
-    // ---- the steps, also used by the joiner ------------------------------------
+    // The worker's own position in the job: changed by the worker alone, and
+    // read by others once it has ended (or from a window-side call that it
+    // waits for).
+    struct WorkerPosition {
+        std::int64_t PieNumber = 1;          // pie being written; after the split, the count
+        std::int64_t ComparePieNumber = 1;   // pie being read back by the compare pass
+        bool PieOpen = false;                // a pie is open, being written or read back
+        std::int64_t PieLeft = 0;            // bytes still to go into, or come from, that pie
+        std::int64_t NextPieSize = 0;        // size chosen for the next pie
+        std::uint64_t LastRead = 0;          // bytes brought by the last read of the source
+        std::uint32_t CrcValue = 0;          // CRC-32 register of the pie being written
+        std::vector<std::string> CrcHexList; // CRC-32 of every finished pie, hexadecimal
+        std::vector<std::string> CrcDecList; // the same in decimal
+        std::string JoinerPiePath;           // where pie JoinerK was written
+        std::string JoinerPattern;           // glue.txt line 1: name pattern of the joiner file
+    };
+    const WorkerPosition& Position() const { return pos_; }
+
+  protected:
+    // The self-joining pack, made after the report when JoinerK is not greater
+    // than the number of pieces, with WritingPies false and the join notice
+    // shown: glue32.exe, the joiner data and, for k of 1 or more, the bytes of
+    // pie k (whose file is then deleted) are put together in ZeqGlue.tmp in the
+    // program folder and copied to the target as the executable joiner file.
+    // Should that copy fail, ZeqGlue.tmp stays where it is and the message says
+    // so; it may hold the only copy of pie k.
+    virtual void MakeJoiner();
+
+  private:
+    // ---- the split pass ----------------------------------------------------------
+    void SplitPass();
+    // Writes the bytes now in the buffer into pieces, opening and closing them.
     void WriteStep(const char* buffer);
+    // Chooses NextPieSize for pie PieNumber and makes sure the target can take
+    // it, prompting for a disk until it can.
     void PreparePieSize();
+    // Sets CurrentPie to the path of pie m on the target.
     void BuildPiePath(std::int64_t m);
+    // Bytes to hold back on the current target for the self-joining pack.
     std::int64_t JoinerReserve();
+    // Prompts for the disk that holds CurrentPie until the file is there.
     void RequirePieFile();
+    // Shows the disk dialog on the window thread; stops the job when the user gives up.
     void PromptForDisk();
+    // Empties the target on the window thread.
     void EraseTarget();
+    // Closes the open piece; a piece being written is incomplete and goes.
+    void AbandonPiece();
+
+    // ---- the compare pass and the report -------------------------------------
     void ComparePass();
     void CompareStep(const char* sourceBuffer, char* pieBuffer);
+    [[noreturn]] void CompareError();
     void WriteReport();
 
-    // |JoinerPie| without overflow for the smallest value.
-    std::uint64_t JoinerK() const;
-
-    // ---- the self-joining pack (uJoiner.cpp) -------------------------------------
+    // ---- the self-joining pack ----------------------------------------------------
     // Writes gluedata.Zeq in the program folder from scratch with offsetText as
     // its line 2, and sets JoinerPattern from line 1 of glue.txt.
     void WriteJoinerData(const std::string& offsetText);
-    // Expands JoinerPattern into the joiner's file name (no folder): '*' gives
-    // the number text of k when JoinerPie is not 0 and nothing when it is.
-    // The name also becomes CurrentPie, so the window shows it.
-    std::string BuildJoinerName(std::uint64_t k);
+    // The joiner's file name (no folder) from JoinerPattern; it also becomes
+    // CurrentPie, so the window shows it.
+    std::string BuildJoinerName();
+    // Asks for a target with RequiredSpace free bytes for the joiner file.
+    void PromptForJoinerDisk(bool pieInTemp, const std::string& tempPath);
 
-  protected:
-    // The self-joining pack, made after the report when |JoinerPie| is not
-    // greater than the number of pieces, with WritingPies false and the join
-    // notice shown: glue32.exe, the joiner data and, for k of 1 or more, the
-    // bytes of pie k (whose file is then deleted) are put together in
-    // ZeqGlue.tmp in the program folder and copied to the target as the
-    // executable joiner file. Should that copy fail, ZeqGlue.tmp stays where
-    // it is and the message says so; it may hold the only copy of pie k.
-    virtual void MakeJoiner();
-
+    // ---- ending the job and guarding the source ---------------------------------
     // Ends the job: unwinds to Execute, which shows the message (when text is
     // not empty) and ends the process with code.
     [[noreturn]] void Stop(int code, const std::string& text = {},
@@ -228,15 +193,10 @@ class Zeq {
     // Stops unless the source is a regular file; then opens it into source.
     void OpenSource(plat::File& source);
 
-    JobState& job_;
+    JobState& state_;
+    const JobSettings& job_;
     IWindowBridge& bridge_;
-
-  private:
-    // Asks for a target with RequiredSpace free bytes for the joiner file.
-    void PromptForJoinerDisk(bool pieInTemp, const std::string& tempPath);
-    void SplitPass();
-    [[noreturn]] void CompareError();
-    void AbandonPiece();
+    WorkerPosition pos_;
 
     plat::File piece_;          // the piece being written or read back
     bool pieceWritten_ = false; // piece_ is a piece being written (removed when incomplete)

@@ -2,6 +2,8 @@
 
 #include "Platform.h"
 
+#include <limits>
+
 namespace {
 std::string LastComponent(const std::string& path) {
     std::string::size_type start = path.size();
@@ -132,4 +134,34 @@ std::string ShortText(const std::string& text, std::size_t limit) {
         out += '\r';
         start = end + 1;
     }
+}
+
+std::string NotRegularReason(const std::string& path) {
+    if (plat::FolderExists(path)) return "It is a folder, not a file.";
+    if (plat::FileExists(path) && !plat::IsRegularFile(path))
+        return "It is not a regular file, but a device, a pipe or a socket.";
+    return {};
+}
+
+std::string Lines(std::initializer_list<std::string> parts) {
+    std::string s;
+    for (const std::string& p : parts) {
+        if (!s.empty()) s += '\r';
+        s += p;
+    }
+    return s;
+}
+
+std::int64_t SatAdd(std::int64_t a, std::int64_t b) {
+    std::int64_t r;
+    if (!__builtin_add_overflow(a, b, &r)) return r;
+    return b > 0 ? std::numeric_limits<std::int64_t>::max()
+                 : std::numeric_limits<std::int64_t>::min();
+}
+
+std::int64_t SatSub(std::int64_t a, std::int64_t b) {
+    std::int64_t r;
+    if (!__builtin_sub_overflow(a, b, &r)) return r;
+    return b < 0 ? std::numeric_limits<std::int64_t>::max()
+                 : std::numeric_limits<std::int64_t>::min();
 }

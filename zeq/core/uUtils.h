@@ -1,9 +1,11 @@
 // Small helpers of the split engine: parts of file names, the space of the
-// target, whole-file reading, line splitting and the emptying of a target folder.
+// target, whole-file reading, line splitting, the emptying of a target folder,
+// the lines of a message and arithmetic that stops at the limits.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -26,6 +28,10 @@ std::string NameWithoutExt(const std::string& path);
 // target folder; -1 when the folder does not exist or cannot be queried (no disk).
 std::int64_t TargetFree(const std::string& path);
 std::int64_t TargetTotal(const std::string& path);
+
+// Why path cannot be split as a source: a folder, or no regular file at all;
+// empty when it is a regular file or does not exist (opening it then says why).
+std::string NotRegularReason(const std::string& path);
 
 // folder + separator + name, with exactly one separator between them.
 std::string JoinPath(const std::string& folder, const std::string& name);
@@ -53,3 +59,10 @@ void EraseFolder(const std::string& folder, std::int64_t eraseOption,
 // message (lines are separated by '\r') is shortened on its own, so a huge
 // path or pattern never makes a message box that cannot be laid out.
 std::string ShortText(const std::string& text, std::size_t limit = 300);
+
+// The lines of a message, separated by single carriage returns.
+std::string Lines(std::initializer_list<std::string> parts);
+
+// a + b and a - b, held at the limits of the type instead of overflowing.
+std::int64_t SatAdd(std::int64_t a, std::int64_t b);
+std::int64_t SatSub(std::int64_t a, std::int64_t b);

@@ -47,7 +47,7 @@ TDisk::TDisk(JobState& job, TErase& erase, QWidget* parent)
 }
 
 int TDisk::CheckMs() const {
-    const auto low = static_cast<std::uint32_t>(job_.CheckInterval);
+    const auto low = static_cast<std::uint32_t>(job_.Settings().CheckInterval);
     return low > static_cast<std::uint32_t>(INT_MAX) ? INT_MAX : static_cast<int>(low);
 }
 
@@ -60,7 +60,7 @@ void TDisk::Prepare() {
         writing ? QStringLiteral("Please insert a new disk into the following location:")
                 : QStringLiteral("Please insert the disk that contains the file:"));
     diskPrompt->adjustSize();
-    filePrompt->SetFileName(Local(writing ? job_.TargetPath : job_.CurrentPie.Get()));
+    filePrompt->SetFileName(Local(writing ? job_.Settings().TargetPath : job_.CurrentPie.Get()));
     if (CheckMs() == 0) {
         Check->stop();
         OK->show();
@@ -99,8 +99,9 @@ void TDisk::CheckTimer() {
 }
 
 void TDisk::CheckNewDisk() {
-    const std::string& target = job_.TargetPath;
-    if (FreeSpace(target) != -1 && job_.EraseOption != 0 && (NoDiskSeen || CheckMs() == 0)) {
+    const std::string& target = job_.Settings().TargetPath;
+    if (FreeSpace(target) != -1 && job_.Settings().EraseOption != 0 &&
+        (NoDiskSeen || CheckMs() == 0)) {
         erasing_ = true;
         OK->setEnabled(false);
         erase_.EraseTarget([this] { return aborted_; });

@@ -47,8 +47,8 @@ void TErase::EraseFolder(const std::string& folder, const std::function<bool()>&
             if (stop && stop()) throw EraseStopped{};
         };
         // The job's source is never erased, whatever name it has in the target.
-        ::EraseFolder(folder, job_.EraseOption, onEntry,
-                      job_.SourceKnown ? &job_.SourceId : nullptr);
+        ::EraseFolder(folder, job_.Settings().EraseOption, onEntry,
+                      job_.Settings().SourceKnown ? &job_.Settings().SourceId : nullptr);
     } catch (const EraseStopped&) {
         // What is left stays; the caller judges the disk by its free space.
     }
@@ -56,7 +56,7 @@ void TErase::EraseFolder(const std::string& folder, const std::function<bool()>&
 
 void TErase::EraseTarget(const std::function<bool()>& stop) {
     show();
-    EraseFolder(job_.TargetPath, stop);
+    EraseFolder(job_.Settings().TargetPath, stop);
     hide();
 }
 

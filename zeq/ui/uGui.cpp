@@ -189,8 +189,8 @@ bool TGui::FormCreate(const std::string& captionArg, const std::string& folder,
     setWindowTitle(Local(MainCaption(captionArg, "")));
     error.clear(); // LoadJob expects an empty error text
     if (!LoadJob(folder, job_, error)) return false;
-    setWindowTitle(Local(MainCaption(captionArg, job_.JobTitle)));
-    MainFileName->SetFileName(Local(job_.SourcePath));
+    setWindowTitle(Local(MainCaption(captionArg, job_.Settings().JobTitle)));
+    MainFileName->SetFileName(Local(job_.Settings().SourcePath));
     worker_ = std::make_unique<Zeq>(job_, bridge);
     worker_->Start();
     return true;
@@ -205,10 +205,10 @@ void TGui::StatsTimer() {
     FileName->SetFileName(Local(job_.CurrentPie.Get()));
     Stat1->setText(QString::fromStdString(
         MemoryText(static_cast<std::int64_t>(job_.BufferFill.Get()) + job_.CompareFill.Get(),
-                   job_.BufferSize)));
+                   job_.Settings().BufferSize)));
     Stat1->adjustSize();
-    Stat2->setText(QString::fromStdString(
-        FreeSpaceText(FreeSpace(job_.TargetPath), TotalSpace(job_.TargetPath))));
+    Stat2->setText(QString::fromStdString(FreeSpaceText(FreeSpace(job_.Settings().TargetPath),
+                                                        TotalSpace(job_.Settings().TargetPath))));
     Stat2->adjustSize();
     if (job_.Finished) Quit();
 }
