@@ -91,19 +91,24 @@ class FrameCoder {
         const std::uint32_t total = m.Total();
         h_ = l_ + (r * m.Cum(k)) / total - 1;
         l_ = l_ + (r * m.Cum(k + 1)) / total;
-        for (;;) {
-            if (((l_ ^ h_) & 0x8000) == 0) {
-                EmitWithPending(l_ >> 15);
-            } else if ((l_ & 0x4000) && !(h_ & 0x4000)) {
-                ++underflow_;
-                l_ &= 0x3FFF;
-                h_ |= 0x4000;
-            } else {
-                break;
-            }
-            l_ = (l_ << 1) & 0xFFFF;
-            h_ = ((h_ << 1) | 1) & 0xFFFF;
-            ++shifts_;
+        // Shift out the leading bits L and H share (E1/E2)...
+        const int same = __builtin_clz((l_ ^ h_) << 16); // L < H: fewer than 16
+        if (same != 0) {
+            EmitWithPending(l_ >> 15);
+            if (same > 1) EmitBits((l_ >> (16 - same)) & ((1u << (same - 1)) - 1), same - 1);
+            l_ = (l_ << same) & 0xFFFF;
+            h_ = ((h_ << same) | ((1u << same) - 1)) & 0xFFFF;
+            shifts_ += same;
+        }
+        // ...then, while L = 01... and H = 10..., drop their second bits (E3);
+        // after that the first bits differ, so nothing else can follow.
+        const std::uint32_t straddle = (l_ & ~h_) << 17; // bit 14 moves to bit 31
+        const int run = __builtin_clz(~straddle);        // the low 17 bits stop the count
+        if (run != 0) {
+            underflow_ += run;
+            l_ = (l_ << run) & 0x7FFF;
+            h_ = ((h_ << run) | ((1u << run) - 1) | 0x8000) & 0xFFFF;
+            shifts_ += run;
         }
     }
     // Queues a raw field of n bits (0 to 19) behind the symbol coded last.
@@ -127,10 +132,23 @@ class FrameCoder {
         out_.Put(bit, 1);
         ++emitted_;
     }
+    // Emits n code bits (n <= 24), MSB first.
+    void EmitBits(std::uint32_t bits, int n) {
+        if (nextField_ - emitted_ < static_cast<std::uint32_t>(n)) {
+            for (int i = n - 1; i >= 0; --i)
+                Emit((bits >> i) & 1);
+            return;
+        }
+        out_.Put(bits, n);
+        emitted_ += static_cast<std::uint32_t>(n);
+    }
     void EmitWithPending(std::uint32_t bit) {
         Emit(bit);
-        for (; underflow_ > 0; --underflow_)
-            Emit(bit ^ 1);
+        const std::uint32_t fill = bit ? 0 : 0xFFFFFF;
+        for (; underflow_ > 24; underflow_ -= 24)
+            EmitBits(fill, 24);
+        if (underflow_ > 0) EmitBits(fill & ((1u << underflow_) - 1), static_cast<int>(underflow_));
+        underflow_ = 0;
     }
     void WriteFields();
 

@@ -26,28 +26,34 @@ constexpr std::uint32_t BufferSlack = 1u << 20;
 
 Tuning LevelTuning(int level) {
     using P = Tuning::Parse;
+    // Small hash tables keep the fast levels in the caches; the priced levels
+    // search binary trees.
     switch (std::clamp(level, MinLevel, MaxLevel)) {
     case 1:
-        return {P::Greedy, 2, 24};
+        return {P::Greedy, 1, 24, 14};
     case 2:
-        return {P::Greedy, 6, 32};
+        return {P::Greedy, 2, 32, 16};
     case 3:
-        return {P::Lazy, 8, 48};
+        return {P::Lazy, 4, 48, 16};
     case 4:
-        return {P::Lazy, 16, 64};
+        return {P::Lazy, 12, 64, 18};
     case 5:
-        return {P::Priced, 12, 64};
+        return {P::Priced, 8, 48, 0};
     case 6:
-        return {P::Priced, 24, 96};
+        return {P::Priced, 12, 96, 0};
     default:
-        return {P::Priced, 48, 160};
+        return {P::Priced, 20, 128, 0};
     }
 }
 
 Encoder::Encoder(int windowExponent, Tuning tuning)
     : w_(windowExponent), window_(1u << windowExponent),
       limit3_(std::min(window_, MaxOffsetLength3)), limit4_(std::min(window_, MaxOffsetLength4)),
-      tuning_(tuning), finder_(windowExponent, limit3_) {
+      tuning_(tuning) {
+    if (tuning_.parse == Tuning::Parse::Priced)
+        tree_ = std::make_unique<TreeFinder>(windowExponent, limit3_);
+    else
+        chains_ = std::make_unique<MatchFinder>(windowExponent, limit3_, tuning_.hashBits);
     BeginFolder();
 }
 
@@ -58,7 +64,8 @@ void Encoder::BeginFolder() {
     for (int i = 0; i < 3; ++i)
         position_[i].Init(0, PositionModelSize(SelectorLength3 + i, w_));
     length_.Init(0, LengthSlots);
-    finder_.Reset();
+    if (tree_) tree_->Reset();
+    if (chains_) chains_->Reset();
     pos_ = 0;
     nextInsert_ = 0;
     shortSeen_ = false;
@@ -76,8 +83,12 @@ std::uint32_t Encoder::MaxLengthAt(std::uint32_t pos, std::uint32_t end) const {
 
 void Encoder::InsertRange(std::uint32_t from, std::uint32_t to, std::uint32_t end) {
     to = std::min(to, end >= 4 ? end - 3 : 0);
-    for (std::uint32_t p = std::max(from, nextInsert_); p < to; ++p)
-        finder_.Insert(At(p), p);
+    for (std::uint32_t p = std::max(from, nextInsert_); p < to; ++p) {
+        if (tree_)
+            tree_->Insert(At(p), p, end - p, tuning_.depth, tuning_.nice);
+        else
+            chains_->Insert(At(p), p);
+    }
     nextInsert_ = std::max(nextInsert_, to);
 }
 
@@ -204,16 +215,16 @@ void Encoder::ParseGreedy(std::uint32_t start, std::uint32_t end, bool lazy) {
             haveNext = false;
         } else if (pos + 4 <= end) {
             matches_.clear();
-            const std::size_t n = finder_.Find(At(pos), pos, MaxLengthAt(pos, end), tuning_.depth,
-                                               tuning_.nice, matches_);
+            const std::size_t n = chains_->Find(At(pos), pos, MaxLengthAt(pos, end), tuning_.depth,
+                                                tuning_.nice, matches_);
             nextInsert_ = pos + 1;
             m = Choose(matches_.data(), n, pos);
         }
         if (m.length != 0 && lazy && m.length < tuning_.nice && pos + 1 + 4 <= end) {
             matches_.clear();
             const std::uint32_t p1 = pos + 1;
-            const std::size_t n = finder_.Find(At(p1), p1, MaxLengthAt(p1, end), tuning_.depth,
-                                               tuning_.nice, matches_);
+            const std::size_t n = chains_->Find(At(p1), p1, MaxLengthAt(p1, end), tuning_.depth,
+                                                tuning_.nice, matches_);
             nextInsert_ = p1 + 1;
             next = Choose(matches_.data(), n, p1);
             if (next.length > m.length) {
@@ -225,10 +236,12 @@ void Encoder::ParseGreedy(std::uint32_t start, std::uint32_t end, bool lazy) {
             // The position after was searched already; the match covers it.
         }
         if (m.length == 0) {
+            if (pos + 5 <= end) chains_->Prefetch(At(pos + 1));
             EncodeLiteral(*At(pos));
             ++pos;
             continue;
         }
+        if (pos + m.length + 4 <= end) chains_->Prefetch(At(pos + m.length));
         EncodeMatch(m.length, m.distance);
         InsertRange(pos + 1, pos + m.length, end);
         pos += m.length;
@@ -239,7 +252,7 @@ void Encoder::ParsePriced(std::uint32_t start, std::uint32_t end) {
     // The block is parsed in pieces: each piece finds the cheapest path under
     // the prices of the models as they stand when it begins, is coded (which
     // updates the models) and the prices are taken afresh for the next one.
-    constexpr std::uint32_t Piece = 2048;
+    constexpr std::uint32_t Piece = 4096;
     std::uint32_t pos = start;
     while (pos < end) {
         RefreshPrices();
@@ -256,8 +269,8 @@ void Encoder::ParsePriced(std::uint32_t start, std::uint32_t end) {
                 nodes_[i + 1] = {base + prices_.literal[*cur], 1, 0};
             if (p + 4 > end) continue;
             matches_.clear();
-            const std::size_t count =
-                finder_.Find(cur, p, MaxLengthAt(p, end), tuning_.depth, tuning_.nice, matches_);
+            const std::size_t count = tree_->Find(cur, p, end - p, MaxLengthAt(p, end),
+                                                  tuning_.depth, tuning_.nice, matches_);
             nextInsert_ = p + 1;
             if (count == 0) continue;
             const Match longest = matches_[count - 1];

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace quantum {
@@ -20,6 +21,7 @@ struct Tuning {
     Parse parse = Parse::Priced;
     std::uint32_t depth = 32; // chain entries visited per search
     std::uint32_t nice = 96;  // matches this long are taken at once
+    int hashBits = 0;         // hash chains: size of the 4-byte hash table (0: by window)
 };
 
 Tuning LevelTuning(int level);
@@ -83,7 +85,8 @@ class Encoder {
     std::uint32_t limit3_; // farthest length-3 match
     std::uint32_t limit4_; // farthest length-4 match
     Tuning tuning_;
-    MatchFinder finder_;
+    std::unique_ptr<MatchFinder> chains_; // greedy and lazy parses
+    std::unique_ptr<TreeFinder> tree_;    // priced parse
 
     // Folder state.
     Model selector_;

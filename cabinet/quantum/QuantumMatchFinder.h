@@ -33,8 +33,9 @@ inline std::uint32_t CommonLength(const std::uint8_t* a, const std::uint8_t* b,
 
 class MatchFinder {
   public:
-    // window: the largest distance; near: the largest distance of a length-3 match.
-    MatchFinder(int windowExponent, std::uint32_t near);
+    // window: the largest distance; near: the largest distance of a length-3
+    // match; hashBits: 2^hashBits heads for 4-byte hashes (0: by window size).
+    MatchFinder(int windowExponent, std::uint32_t near, int hashBits = 0);
     void Reset();
     // cur points at the byte of folder position pos; at least four bytes and
     // maxLen bytes are readable from there, and every earlier position down
@@ -44,6 +45,12 @@ class MatchFinder {
     // first match of nice bytes.
     std::size_t Find(const std::uint8_t* cur, std::uint32_t pos, std::uint32_t maxLen,
                      std::uint32_t depth, std::uint32_t nice, std::vector<Match>& out);
+    // Asks for the table entries a search at cur will read to be loaded early.
+    void Prefetch(const std::uint8_t* cur) const {
+        const std::uint32_t v = Load32(cur);
+        __builtin_prefetch(&head3_[Hash3(v)]);
+        __builtin_prefetch(&head4_[Hash4(v)]);
+    }
     // Inserts pos without searching (four bytes readable at cur).
     void Insert(const std::uint8_t* cur, std::uint32_t pos) {
         const std::uint32_t v = Load32(cur);
@@ -72,6 +79,47 @@ class MatchFinder {
     std::vector<std::uint32_t> head3_; // newest position + 1 per 3-byte hash
     std::vector<std::uint32_t> head4_; // newest position + 1 per 4-byte hash
     std::vector<std::uint32_t> chain_; // per position (mod window): the previous one + 1
+};
+
+// Binary-tree match finder for the thorough levels: the positions under one
+// 4-byte hash form a tree ordered by the bytes that follow them, so a search
+// walks one path, meets the longest matches first hand and keeps the tree in
+// order as it goes. Length-3 matches come from a 3-byte hash table as above.
+// Distances stay below the window size (the tree is a ring of that many nodes).
+class TreeFinder {
+  public:
+    TreeFinder(int windowExponent, std::uint32_t near);
+    void Reset();
+    // As MatchFinder::Find; avail bytes (at least four) are readable from cur
+    // and the tree is ordered by at most nice of them. Lengths are cut to maxLen.
+    std::size_t Find(const std::uint8_t* cur, std::uint32_t pos, std::uint32_t avail,
+                     std::uint32_t maxLen, std::uint32_t depth, std::uint32_t nice,
+                     std::vector<Match>& out);
+    // Inserts pos without collecting matches.
+    void Insert(const std::uint8_t* cur, std::uint32_t pos, std::uint32_t avail,
+                std::uint32_t depth, std::uint32_t nice) {
+        Walk(cur, pos, avail, depth, nice, nullptr);
+    }
+
+  private:
+    static constexpr int Hash3Bits = 14;
+    static std::uint32_t Load32(const std::uint8_t* p) {
+        std::uint32_t v;
+        std::memcpy(&v, p, 4);
+        return v;
+    }
+    // Inserts pos into its tree; with out, appends every new longest match.
+    void Walk(const std::uint8_t* cur, std::uint32_t pos, std::uint32_t avail, std::uint32_t depth,
+              std::uint32_t nice, std::vector<Match>* out);
+
+    std::uint32_t window_;
+    std::uint32_t mask_;
+    std::uint32_t near_;
+    int hash4Bits_;
+    std::vector<std::uint32_t> head3_;
+    std::vector<std::uint32_t> head4_; // root (position + 1) per 4-byte hash
+    // Per position (mod window): position + 1 of the smaller subtree, then of the larger.
+    std::vector<std::uint32_t> tree_;
 };
 
 } // namespace quantum
