@@ -38,11 +38,11 @@ Tuning LevelTuning(int level) {
     case 4:
         return {P::Lazy, 12, 64, 18};
     case 5:
-        return {P::Priced, 8, 48, 0};
+        return {P::Priced, 8, 64, 0};
     case 6:
         return {P::Priced, 12, 96, 0};
     default:
-        return {P::Priced, 20, 128, 0};
+        return {P::Priced, 16, 128, 0};
     }
 }
 
@@ -268,6 +268,7 @@ void Encoder::ParsePriced(std::uint32_t start, std::uint32_t end) {
             if (base + prices_.literal[*cur] < nodes_[i + 1].cost)
                 nodes_[i + 1] = {base + prices_.literal[*cur], 1, 0};
             if (p + 4 > end) continue;
+            if (p + 5 <= end) tree_->Prefetch(cur + 1);
             matches_.clear();
             const std::size_t count = tree_->Find(cur, p, end - p, MaxLengthAt(p, end),
                                                   tuning_.depth, tuning_.nice, matches_);

@@ -95,6 +95,12 @@ class TreeFinder {
     std::size_t Find(const std::uint8_t* cur, std::uint32_t pos, std::uint32_t avail,
                      std::uint32_t maxLen, std::uint32_t depth, std::uint32_t nice,
                      std::vector<Match>& out);
+    // Asks for the table entries a search at cur will read to be loaded early.
+    void Prefetch(const std::uint8_t* cur) const {
+        const std::uint32_t v = Load32(cur);
+        __builtin_prefetch(&head3_[((v & 0xFFFFFF) * 0x9E3779B1u) >> (32 - Hash3Bits)]);
+        __builtin_prefetch(&head4_[(v * 0x9E3779B1u) >> (32 - hash4Bits_)]);
+    }
     // Inserts pos without collecting matches.
     void Insert(const std::uint8_t* cur, std::uint32_t pos, std::uint32_t avail,
                 std::uint32_t depth, std::uint32_t nice) {
