@@ -41,8 +41,9 @@ class Model {
 
     // Counts the symbol at index k once.
     void Update(int k) {
-        for (int i = 0; i <= k; ++i)
-            cf_[i] = static_cast<std::uint16_t>(cf_[i] + Increment);
+        // Over the whole table, so that the compiler can use vector adds.
+        for (int i = 0; i < MaxSymbols; ++i)
+            cf_[i] = static_cast<std::uint16_t>(cf_[i] + (i <= k ? Increment : 0));
         if (cf_[0] > Limit) Rescale();
     }
 
