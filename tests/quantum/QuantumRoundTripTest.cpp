@@ -157,6 +157,26 @@ TEST(QuantumRoundTrip, ZeroRunsAcrossSmallWindows) {
     RoundTrip(folders);
 }
 
+// Copies from exactly the window size back (the farthest offset there is) and
+// from one byte farther, which must not be taken as a match.
+TEST(QuantumRoundTrip, CopiesAtTheWindowsEdge) {
+    std::vector<CabFolder> folders;
+    for (int w : {10, 11, 12, 13, 14, 15, 16, 21}) {
+        const std::size_t window = std::size_t{1} << w;
+        std::string data = testutil::RandomBytes(window + 3000, static_cast<std::uint32_t>(w));
+        for (int i = 0; i < 300; ++i)
+            data.push_back(data[data.size() - window]);
+        data += testutil::RandomBytes(100, 200 + static_cast<std::uint32_t>(w));
+        for (int i = 0; i < 300; ++i)
+            data.push_back(data[data.size() - window - 1]);
+        for (int level : {1, 7})
+            if (w < 21 || level == 1)
+                folders.push_back(
+                    {level, w, {{"edge" + std::to_string(w) + "_" + std::to_string(level), data}}});
+    }
+    RoundTrip(folders);
+}
+
 // Blocks of random bytes stay within the readers' payload limit.
 TEST(QuantumRoundTrip, RandomBlocksStayWithinTheLimit) {
     std::vector<std::string> payloads;
