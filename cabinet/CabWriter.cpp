@@ -77,6 +77,8 @@ void CabWriter::AddFile(const char* source, const char* name, bool execute,
                         TCOMP type) {
     CheckUsable();
     BeginCall(next, status);
+    // Quantum without level and window fields is written as level 7, window 2^21.
+    if (type == tcompTYPE_QUANTUM) type = static_cast<TCOMP>(tcompTYPE_QUANTUM | 7 << 4 | 21 << 8);
     std::size_t nameLength = name ? BoundedLength(name, MaxNameLength + 1) : 0;
     if (nameLength == 0 || nameLength > MaxNameLength) throw Fail(FCIERR_OPEN_SRC);
     CodecFor(type);
@@ -205,6 +207,13 @@ std::unique_ptr<Codec> MakeCodec(TCOMP type) {
     if ((type & 0x000F) == tcompTYPE_LZX && (type & 0xE0F0) == 0) {
         int window = type >> tcompSHIFT_LZX_WINDOW;
         if (window >= 15 && window <= 21) return MakeLzxCodec(window);
+    }
+    if ((type & 0xE00F) == tcompTYPE_QUANTUM) {
+        // Level in bits 4..7, window exponent in bits 8..12; both zero: the best.
+        int level = (type >> 4) & 0xF;
+        int window = (type >> 8) & 0x1F;
+        if (level == 0 && window == 0) return MakeQuantumCodec(7, 21);
+        return MakeQuantumCodec(level, window);
     }
     return nullptr;
 }

@@ -35,4 +35,8 @@ public:
 // LZX with a window of 2^windowExponent bytes (15 to 21); null when not available.
 std::unique_ptr<Codec> MakeLzxCodec(int windowExponent);
 
+// Quantum at level 1 (fast) to 7 (best) with a window of 2^windowExponent bytes
+// (10 to 21); null when not available.
+std::unique_ptr<Codec> MakeQuantumCodec(int level, int windowExponent);
+
 } // namespace cab

@@ -10,8 +10,9 @@
 
 namespace cab {
 
-// The built-in choice: none, MSZIP, LZX with a window of 2^15 to 2^21; null for
-// any other code and for LZX while no LZX codec is available.
+// The built-in choice: none, MSZIP, LZX with a window of 2^15 to 2^21, Quantum
+// (code 2 alone: level 7 with a window of 2^21); null for any other code and
+// for LZX while no LZX codec is available.
 std::unique_ptr<Codec> MakeCodec(TCOMP type);
 
 // A factory returning null for a code leaves it to the built-in choice.

@@ -3,9 +3,11 @@
 // figures bench/run-lzx measured for the shipped vcab and for xz.
 //   lzx_bench LIST [--xz BYTES WALL CPU] [--xz2m BYTES WALL CPU]
 //             [--vcab METHOD BYTES WALL CPU]... [--exponents 15,18,21]
+//             [--quantum LEVEL:WINDOW,...]
 // LIST names the corpus files, one a line, in order. --xz2m is xz -6 with its
 // dictionary cut to 2 MiB, LZX's largest window; --vcab (repeatable) is one
-// cabinet written by `vcab -m METHOD` with its defaults.
+// cabinet written by `vcab -m METHOD` with its defaults. --quantum lists the
+// Quantum rows (default 1:21,4:21,6:21,7:21; an empty list measures none).
 //   lzx_bench --write-random FILE MIB
 // writes MIB MiB of seeded random bytes to FILE. With --random FILE the same
 // codecs also compress that file, in a second table next to the figures of
@@ -169,6 +171,69 @@ void RandomTable(const std::string& data, const std::vector<int>& exponents,
                 cpuRatio("vcab -m lzx:21", "vcab -m mszip").c_str());
 }
 
+// ---- Quantum rows ----------------------------------------------------------------
+
+// Quantum settings to measure, "level:window" items separated by commas.
+struct QuantumSpec {
+    int level;
+    int window;
+};
+
+std::vector<QuantumSpec> ParseQuantumSpecs(const std::string& text) {
+    std::vector<QuantumSpec> specs;
+    std::stringstream ss(text);
+    std::string item;
+    while (std::getline(ss, item, ',')) {
+        const std::size_t colon = item.find(':');
+        if (colon == std::string::npos) continue;
+        specs.push_back({std::stoi(item.substr(0, colon)), std::stoi(item.substr(colon + 1))});
+    }
+    return specs;
+}
+
+void AddQuantumRows(const std::string& data, const std::vector<QuantumSpec>& specs,
+                    std::vector<Result>& results) {
+#ifdef HAVE_QUANTUM
+    for (const QuantumSpec& q : specs) {
+        auto codec = cab::MakeQuantumCodec(q.level, q.window);
+        if (!codec) continue;
+        results.push_back(Measure(
+            "Quantum " + std::to_string(q.level) + ":" + std::to_string(q.window), *codec, data));
+    }
+#else
+    (void)data;
+    (void)results;
+    if (!specs.empty()) std::cerr << "lzx_bench: built without the Quantum encoder\n";
+#endif
+}
+
+// Every Quantum row against our LZX:21 and our MSZIP, and the shipped tool's
+// Quantum cabinet against its LZX:21 and MSZIP ones.
+void PrintQuantumRatios(const std::vector<Result>& results, std::size_t inputBytes) {
+    auto ratio = [](const Result* a, const Result* b) {
+        char text[32] = "-";
+        if (a && b && b->bytes)
+            std::snprintf(text, sizeof text, "%.3f",
+                          static_cast<double>(a->bytes) / static_cast<double>(b->bytes));
+        return std::string(text);
+    };
+    bool header = false;
+    for (const Result& r : results) {
+        const bool shipped = r.name == "vcab -m quantum";
+        if (r.name.rfind("Quantum", 0) != 0 && !shipped) continue;
+        if (!header) {
+            std::printf("\n%-26s %12s %12s %12s\n", "Quantum", "vs LZX:21", "vs MSZIP",
+                        "MB/s (cpu)");
+            header = true;
+        }
+        const Result* lzx = Find(results, shipped ? "vcab -m lzx:21" : "LZX:21");
+        const Result* mszip = shipped ? Find(results, "vcab -m mszip") : &results[0];
+        std::printf("%-26s %12s %12s %12.2f\n", r.name.c_str(), ratio(&r, lzx).c_str(),
+                    ratio(&r, mszip).c_str(),
+                    r.cpu > 0 ? static_cast<double>(inputBytes) / 1e6 / r.cpu : 0.0);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -191,6 +256,7 @@ int main(int argc, char** argv) {
     std::vector<Result> shipped;
     std::string randomFile;
     std::vector<Result> randomShipped;
+    std::vector<QuantumSpec> quantumSpecs = ParseQuantumSpecs("1:21,4:21,6:21,7:21");
     for (int i = 2; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--xz") && i + 3 < argc) {
             ReadFigures(argv, i + 1, xz);
@@ -214,6 +280,8 @@ int main(int argc, char** argv) {
             ReadFigures(argv, i + 2, r);
             randomShipped.push_back(r);
             i += 4;
+        } else if (!std::strcmp(argv[i], "--quantum") && i + 1 < argc) {
+            quantumSpecs = ParseQuantumSpecs(argv[++i]);
         } else if (!std::strcmp(argv[i], "--exponents") && i + 1 < argc) {
             exponents.clear();
             std::stringstream ss(argv[++i]);
@@ -259,6 +327,7 @@ int main(int argc, char** argv) {
         if (!codec) continue;
         results.push_back(Measure("LZX:" + std::to_string(w), *codec, data));
     }
+    AddQuantumRows(data, quantumSpecs, results);
     const double mszipBytes = static_cast<double>(results[0].bytes);
     results.insert(results.end(), shipped.begin(), shipped.end());
     if (xz.bytes) results.push_back(xz);
@@ -299,6 +368,8 @@ int main(int argc, char** argv) {
     std::printf("%-26s %14s %14s\n", "vcab, cabinets as shipped", ratio(vLzx21, vMsZip).c_str(),
                 ratio(vLzx21, xzRow).c_str());
 
+    PrintQuantumRatios(results, data.size());
+
     if (!randomFile.empty()) {
         std::ifstream in(randomFile, std::ios::binary);
         if (!in) {
@@ -309,5 +380,6 @@ int main(int argc, char** argv) {
         ss << in.rdbuf();
         RandomTable(ss.str(), exponents, randomShipped);
     }
+
     return 0;
 }

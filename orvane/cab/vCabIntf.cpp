@@ -370,6 +370,7 @@ bool CabAddFile(HCabContext h, const std::string& sourcePath, const std::string&
         if (!session) return false;
         int code = static_cast<int>(compType) & 0x7F;
         if (compType == ctLzx) code += windowExponent << 8;
+        if (compType == ctQuantum) code |= windowExponent & 0x1FF0; // level and window fields
         std::string source = sourcePath;
         std::string name = nameInCab;
         return FCIAddFile(session->hfci, source.data(), name.data(), execute ? TRUE : FALSE,

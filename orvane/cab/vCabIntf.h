@@ -28,6 +28,8 @@ using HCabContext = void*;
 HCabContext CabCreate(const std::string& cabFile, const std::string& diskName,
                       std::int32_t folderSize, std::int32_t diskSize, std::int32_t reserved,
                       int setNumber, TProgressRelay progress, TNextCabinetRelay nextCabinet);
+// windowExponent: the LZX window (15 to 21); for Quantum the level and window
+// fields of the compression code ((level << 4) | (window << 8)), 0 for the best.
 bool CabAddFile(HCabContext h, const std::string& sourcePath, const std::string& nameInCab,
                 TCompressionType compType, int windowExponent, bool execute);
 bool CabFlush(HCabContext h, bool getNextCab);

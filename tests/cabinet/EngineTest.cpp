@@ -269,8 +269,8 @@ TEST_F(EngineTest, TemporaryFileThatCannotBeMade) {
 
 TEST_F(EngineTest, UnknownCompressionTypes) {
     ASSERT_TRUE(Create());
-    for (TCOMP t : {TCOMP(0x0002), TCOMP(0x0072), TCOMP(0x1603), TCOMP(0x0E03), TCOMP(0x0101),
-                    TCOMP(0x000F), TCOMP(0x2001)}) {
+    for (TCOMP t : {TCOMP(0x1582), TCOMP(0x0972), TCOMP(0x0072), TCOMP(0x1603), TCOMP(0x0E03),
+                    TCOMP(0x0101), TCOMP(0x000F), TCOMP(0x2001)}) {
         EXPECT_FALSE(io.Add(h, "a.txt", "a.txt", t)) << t;
         EXPECT_EQ(io.erf.erfOper, FCIERR_BAD_COMPR_TYPE) << t;
     }

@@ -187,7 +187,10 @@ TEST_F(IntfTest, ExistingCabinetIsNeverOverwritten) {
 TEST_F(IntfTest, CompressionCodes) {
     std::string a = File("a", std::string(5000, 'x'));
     HCabContext h = Create();
-    EXPECT_FALSE(CabAddFile(h, a, "q", ctQuantum, 0, false));
+    // Quantum takes levels 1..7 and windows 2^10..2^21 (0: level 7, 2^21).
+    EXPECT_FALSE(CabAddFile(h, a, "q", ctQuantum, 8 << 4 | 21 << 8, false));
+    EXPECT_EQ(CabLastError().erfOper, 5);
+    EXPECT_FALSE(CabAddFile(h, a, "q", ctQuantum, 7 << 4 | 9 << 8, false));
     EXPECT_EQ(CabLastError().erfOper, 5);
     EXPECT_EQ(CabErrorText(5), "Unknown compression type");
     EXPECT_FALSE(CabAddFile(h, a, "l", ctLzx, 22, false));

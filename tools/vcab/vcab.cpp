@@ -1,7 +1,7 @@
 // vcab: packs files into a cabinet, or a numbered set of cabinets, through the
 // cabinet interface layer.
 //
-//   vcab [-m none|mszip|lzx:N] [-s cabinet-size] [-f folder-threshold]
+//   vcab [-m none|mszip|lzx:N|quantum[:L[:W]]] [-s cabinet-size] [-f folder-threshold]
 //        [-r header-reserve] [-i set-id] out.cab file...
 //
 // Each file is stored under its own name; names holding a backslash and
@@ -52,7 +52,7 @@ void NextCabinet(std::string& cabName, std::string&, int cabNo, int&, bool&) {
 
 [[noreturn]] void Usage(const std::string& problem) {
     std::fprintf(stderr,
-                 "vcab: %s\nusage: vcab [-m none|mszip|lzx:N] [-s cabinet-size] "
+                 "vcab: %s\nusage: vcab [-m none|mszip|lzx:N|quantum[:L[:W]]] [-s cabinet-size] "
                  "[-f folder-threshold] [-r header-reserve] [-i set-id] out.cab file...\n",
                  problem.c_str());
     std::exit(1);
@@ -81,6 +81,14 @@ Options Parse(int argc, char** argv) {
                 o.type = ctNone;
             } else if (m == "mszip") {
                 o.type = ctMsZip;
+            } else if (m == "quantum" || m.rfind("quantum:", 0) == 0) {
+                // quantum[:level[:window]]: level 1..7 (7), window exponent 10..21 (21).
+                o.type = ctQuantum;
+                std::string level = m.size() > 8 ? m.substr(8, m.find(':', 8) - 8) : "7";
+                std::string w =
+                    m.find(':', 8) != std::string::npos ? m.substr(m.find(':', 8) + 1) : "21";
+                o.window = static_cast<int>(Number(opt, level.c_str(), 1, 7) << 4 |
+                                            Number(opt, w.c_str(), 10, 21) << 8);
             } else if (m.rfind("lzx:", 0) == 0) {
                 o.type = ctLzx;
                 o.window = static_cast<int>(Number(opt, m.c_str() + 4, 15, 21));

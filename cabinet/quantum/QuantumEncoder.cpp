@@ -1,0 +1,333 @@
+#include "QuantumEncoder.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace quantum {
+
+namespace {
+
+// log2(x) in 1/64 bits for the frequencies and totals a model can hold.
+const std::array<std::uint32_t, 4096>& Log2Table() {
+    static const std::array<std::uint32_t, 4096> table = [] {
+        std::array<std::uint32_t, 4096> t{};
+        for (std::size_t x = 1; x < t.size(); ++x)
+            t[x] = static_cast<std::uint32_t>(std::lround(std::log2(static_cast<double>(x)) * 64));
+        return t;
+    }();
+    return table;
+}
+
+// Room kept in the buffer beyond the window, so that it is moved down rarely.
+constexpr std::uint32_t BufferSlack = 1u << 20;
+
+} // namespace
+
+Tuning LevelTuning(int level) {
+    using P = Tuning::Parse;
+    // Small hash tables keep the fast levels in the caches; the priced levels
+    // search binary trees.
+    switch (std::clamp(level, MinLevel, MaxLevel)) {
+    case 1:
+        return {P::Greedy, 1, 24, 14};
+    case 2:
+        return {P::Greedy, 2, 32, 16};
+    case 3:
+        return {P::Lazy, 4, 48, 16};
+    case 4:
+        return {P::Lazy, 12, 64, 18};
+    case 5:
+        return {P::Priced, 8, 64, 0};
+    case 6:
+        return {P::Priced, 12, 96, 0};
+    default:
+        return {P::Priced, 16, 128, 0};
+    }
+}
+
+Encoder::Encoder(int windowExponent, Tuning tuning)
+    : w_(windowExponent), window_(1u << windowExponent),
+      limit3_(std::min(window_, MaxOffsetLength3)), limit4_(std::min(window_, MaxOffsetLength4)),
+      tuning_(tuning) {
+    if (tuning_.parse == Tuning::Parse::Priced)
+        tree_ = std::make_unique<TreeFinder>(windowExponent, limit3_);
+    else
+        chains_ = std::make_unique<MatchFinder>(windowExponent, limit3_, tuning_.hashBits);
+    BeginFolder();
+}
+
+void Encoder::BeginFolder() {
+    selector_.Init(0, SelectorCount);
+    for (int s = 0; s < 4; ++s)
+        literal_[s].Init(64 * s, 64);
+    for (int i = 0; i < 3; ++i)
+        position_[i].Init(0, PositionModelSize(SelectorLength3 + i, w_));
+    length_.Init(0, LengthSlots);
+    if (tree_) tree_->Reset();
+    if (chains_) chains_->Reset();
+    pos_ = 0;
+    nextInsert_ = 0;
+    shortSeen_ = false;
+    buf_.clear();
+    bufBase_ = 0;
+}
+
+std::uint32_t Encoder::MaxLengthAt(std::uint32_t pos, std::uint32_t end) const {
+    std::uint32_t n = std::min(MaxMatch, end - pos);
+    // libmspack's decoder fails on a match that runs across a multiple of a
+    // window smaller than its 32 KiB frame, so such matches stop there.
+    if (window_ < FrameSize) n = std::min(n, ((pos | (window_ - 1)) + 1) - pos);
+    return n;
+}
+
+void Encoder::InsertRange(std::uint32_t from, std::uint32_t to, std::uint32_t end) {
+    to = std::min(to, end >= 4 ? end - 3 : 0);
+    for (std::uint32_t p = std::max(from, nextInsert_); p < to; ++p) {
+        if (tree_)
+            tree_->Insert(At(p), p, end - p, tuning_.depth, tuning_.nice);
+        else
+            chains_->Insert(At(p), p);
+    }
+    nextInsert_ = std::max(nextInsert_, to);
+}
+
+bool Encoder::EncodeBlock(const std::uint8_t* data, std::size_t size,
+                          std::vector<std::uint8_t>& payload) {
+    if (shortSeen_ || size == 0 || size > FrameSize) return false;
+    if (pos_ > 0x7FFFFFFFu - size) return false;
+    if (size < FrameSize) shortSeen_ = true;
+
+    // Keep the window behind the block, moving the buffer down now and then.
+    const std::uint32_t used = static_cast<std::uint32_t>(buf_.size());
+    if (used + size > window_ + BufferSlack && used > window_) {
+        const std::uint32_t drop = used - window_;
+        std::memmove(buf_.data(), buf_.data() + drop, window_);
+        buf_.resize(window_);
+        bufBase_ += drop;
+    }
+    buf_.insert(buf_.end(), data, data + size);
+
+    const std::uint32_t start = pos_;
+    const std::uint32_t end = start + static_cast<std::uint32_t>(size);
+    // The last positions of the block before could not be hashed without these bytes.
+    InsertRange(start >= 3 ? start - 3 : 0, start, end);
+
+    coder_.Begin(std::move(spare_));
+    RefreshPrices();
+    if (tuning_.parse == Tuning::Parse::Priced)
+        ParsePriced(start, end);
+    else
+        ParseGreedy(start, end, tuning_.parse == Tuning::Parse::Lazy);
+    payload = coder_.Finish();
+    pos_ = end;
+    return payload.size() <= MaxPayload;
+}
+
+void Encoder::EncodeMatch(std::uint32_t length, std::uint32_t distance) {
+    const std::uint32_t d = distance - 1;
+    const int slot = PositionSlot(d);
+    const std::uint32_t extra = d - PositionBase[slot];
+    if (length == 3) {
+        EncodeSymbol(selector_, SelectorLength3);
+        EncodeSymbol(position_[0], slot);
+    } else if (length == 4) {
+        EncodeSymbol(selector_, SelectorLength4);
+        EncodeSymbol(position_[1], slot);
+    } else {
+        EncodeSymbol(selector_, SelectorLong);
+        const std::uint32_t l = length - 5;
+        const int ls = LengthSlotOf[l];
+        EncodeSymbol(length_, ls);
+        coder_.Raw(l - LengthBase[ls], LengthExtra(ls));
+        EncodeSymbol(position_[2], slot);
+    }
+    coder_.Raw(extra, PositionExtra(slot));
+}
+
+std::uint32_t Encoder::Price(const Model& m, int value) const {
+    const auto& log = Log2Table();
+    return log[m.Total()] - log[m.Frequency(m.IndexOf(value))];
+}
+
+void Encoder::RefreshPrices() {
+    for (int s = 0; s < SelectorCount; ++s)
+        prices_.selector[s] = Price(selector_, s);
+    for (int b = 0; b < 256; ++b)
+        prices_.literal[b] = prices_.selector[b >> 6] + Price(literal_[b >> 6], b);
+    for (int i = 0; i < 3; ++i) {
+        const Model& m = position_[i];
+        for (int s = 0; s < MaxPositionSlots; ++s)
+            prices_.position[i][s] =
+                s < m.Size() ? Price(m, s) + PositionExtra(s) * PriceScale : Infinite;
+    }
+    for (int l = 0; l < 255; ++l) {
+        const int ls = LengthSlotOf[l];
+        prices_.length[l] =
+            prices_.selector[SelectorLong] + Price(length_, ls) + LengthExtra(ls) * PriceScale;
+    }
+}
+
+std::uint32_t Encoder::OffsetPrice(int which, std::uint32_t distance) const {
+    if (which == 0 && distance > limit3_) return Infinite;
+    if (which == 1 && distance > limit4_) return Infinite;
+    return prices_.position[which][PositionSlot(distance - 1)];
+}
+
+std::uint32_t Encoder::MatchPrice(std::uint32_t length, std::uint32_t distance) const {
+    if (length == 3) return prices_.selector[SelectorLength3] + OffsetPrice(0, distance);
+    if (length == 4) return prices_.selector[SelectorLength4] + OffsetPrice(1, distance);
+    return prices_.length[length - 5] + OffsetPrice(2, distance);
+}
+
+Match Encoder::Choose(const Match* list, std::size_t n, std::uint32_t pos) const {
+    for (std::size_t i = n; i-- > 0;) {
+        const Match m = list[i];
+        const std::uint32_t price = MatchPrice(m.length, m.distance);
+        if (price >= Infinite) continue;
+        if (m.length < 8) {
+            // A short match must cost less than its bytes as literals.
+            std::uint32_t literals = 0;
+            const std::uint8_t* p = At(pos);
+            for (std::uint32_t k = 0; k < m.length; ++k)
+                literals += prices_.literal[p[k]];
+            if (price >= literals) continue;
+        }
+        return m;
+    }
+    return {0, 0};
+}
+
+void Encoder::ParseGreedy(std::uint32_t start, std::uint32_t end, bool lazy) {
+    std::uint32_t pos = start;
+    std::uint32_t sinceRefresh = 0;
+    // The match found at pos by the lazy look one byte ahead, if any.
+    bool haveNext = false;
+    Match next{0, 0};
+    while (pos < end) {
+        if (++sinceRefresh == 1024) {
+            RefreshPrices();
+            sinceRefresh = 0;
+        }
+        Match m{0, 0};
+        if (haveNext) {
+            m = next;
+            haveNext = false;
+        } else if (pos + 4 <= end) {
+            matches_.clear();
+            const std::size_t n = chains_->Find(At(pos), pos, MaxLengthAt(pos, end), tuning_.depth,
+                                                tuning_.nice, matches_);
+            nextInsert_ = pos + 1;
+            m = Choose(matches_.data(), n, pos);
+        }
+        if (m.length != 0 && lazy && m.length < tuning_.nice && pos + 1 + 4 <= end) {
+            matches_.clear();
+            const std::uint32_t p1 = pos + 1;
+            const std::size_t n = chains_->Find(At(p1), p1, MaxLengthAt(p1, end), tuning_.depth,
+                                                tuning_.nice, matches_);
+            nextInsert_ = p1 + 1;
+            next = Choose(matches_.data(), n, p1);
+            if (next.length > m.length) {
+                EncodeLiteral(*At(pos));
+                ++pos;
+                haveNext = true;
+                continue;
+            }
+            // The position after was searched already; the match covers it.
+        }
+        if (m.length == 0) {
+            if (pos + 5 <= end) chains_->Prefetch(At(pos + 1));
+            EncodeLiteral(*At(pos));
+            ++pos;
+            continue;
+        }
+        if (pos + m.length + 4 <= end) chains_->Prefetch(At(pos + m.length));
+        EncodeMatch(m.length, m.distance);
+        InsertRange(pos + 1, pos + m.length, end);
+        pos += m.length;
+    }
+}
+
+void Encoder::ParsePriced(std::uint32_t start, std::uint32_t end) {
+    // The block is parsed in pieces: each piece finds the cheapest path under
+    // the prices of the models as they stand when it begins, is coded (which
+    // updates the models) and the prices are taken afresh for the next one.
+    constexpr std::uint32_t Piece = 4096;
+    std::uint32_t pos = start;
+    while (pos < end) {
+        RefreshPrices();
+        const std::uint32_t n = std::min(Piece, end - pos);
+        nodes_.assign(n + 1, Node{Infinite, 0, 0});
+        nodes_[0].cost = 0;
+        Match taken{0, 0}; // a long match that ends the piece early
+        std::uint32_t stop = n;
+        for (std::uint32_t i = 0; i < n; ++i) {
+            const std::uint32_t p = pos + i;
+            const std::uint32_t base = nodes_[i].cost;
+            const std::uint8_t* cur = At(p);
+            if (base + prices_.literal[*cur] < nodes_[i + 1].cost)
+                nodes_[i + 1] = {base + prices_.literal[*cur], 1, 0};
+            if (p + 4 > end) continue;
+            if (p + 5 <= end) tree_->Prefetch(cur + 1);
+            matches_.clear();
+            const std::size_t count = tree_->Find(cur, p, end - p, MaxLengthAt(p, end),
+                                                  tuning_.depth, tuning_.nice, matches_);
+            nextInsert_ = p + 1;
+            if (count == 0) continue;
+            const Match longest = matches_[count - 1];
+            if (longest.length >= tuning_.nice) {
+                taken = longest;
+                stop = i;
+                break;
+            }
+            std::uint32_t from = 3;
+            for (std::size_t e = 0; e < count; ++e) {
+                const Match m = matches_[e];
+                const std::uint32_t top = std::min(m.length, n - i);
+                if (from <= 3 && top >= 3) {
+                    const std::uint32_t c =
+                        prices_.selector[SelectorLength3] + OffsetPrice(0, m.distance);
+                    if (c < Infinite && base + c < nodes_[i + 3].cost)
+                        nodes_[i + 3] = {base + c, 3, m.distance};
+                }
+                if (from <= 4 && top >= 4) {
+                    const std::uint32_t c =
+                        prices_.selector[SelectorLength4] + OffsetPrice(1, m.distance);
+                    if (c < Infinite && base + c < nodes_[i + 4].cost)
+                        nodes_[i + 4] = {base + c, 4, m.distance};
+                }
+                const std::uint32_t offset = base + OffsetPrice(2, m.distance);
+                for (std::uint32_t l = std::max(from, 5u); l <= top; ++l) {
+                    const std::uint32_t c = offset + prices_.length[l - 5];
+                    if (c < nodes_[i + l].cost)
+                        nodes_[i + l] = {c, static_cast<std::uint16_t>(l), m.distance};
+                }
+                from = m.length + 1;
+            }
+        }
+        // Walk back from the end of the piece and code the path forwards.
+        path_.clear();
+        for (std::uint32_t i = stop; i > 0;) {
+            const Node& node = nodes_[i];
+            path_.push_back({node.length, node.distance});
+            i -= node.length;
+        }
+        std::uint32_t p = pos;
+        for (std::size_t k = path_.size(); k-- > 0;) {
+            const Match m = path_[k];
+            if (m.length == 1)
+                EncodeLiteral(*At(p));
+            else
+                EncodeMatch(m.length, m.distance);
+            p += m.length;
+        }
+        pos = p;
+        if (taken.length != 0) {
+            EncodeMatch(taken.length, taken.distance);
+            InsertRange(pos + 1, pos + taken.length, end);
+            pos += taken.length;
+        }
+    }
+}
+
+} // namespace quantum

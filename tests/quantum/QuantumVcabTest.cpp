@@ -1,0 +1,102 @@
+// End to end: cabinets and spanned sets written by vcab through the cabinet
+// engine with Quantum, read back by cabextract, 7-Zip and libmspack.
+#include "LzxReaders.h"
+#include "LzxTestData.h"
+#include "TestUtil.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+using lzxtest::Text;
+
+namespace {
+
+struct Input {
+    std::string name;
+    std::string data;
+};
+
+// Writes the inputs into dir, runs vcab with the options and returns the
+// cabinets it made (out.cab, out2.cab, ...).
+std::vector<std::string> Pack(const testutil::TempDir& dir, const std::vector<Input>& inputs,
+                              const std::vector<std::string>& options) {
+    std::vector<std::string> argv = {VCAB_PATH};
+    argv.insert(argv.end(), options.begin(), options.end());
+    argv.push_back(dir / "out.cab");
+    for (const Input& in : inputs) {
+        testutil::WriteFile(dir / in.name, in.data);
+        argv.push_back(dir / in.name);
+    }
+    testutil::RunResult run = testutil::Run(argv);
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    std::vector<std::string> cabs;
+    if (testutil::Exists(dir / "out.cab")) cabs.push_back(dir / "out.cab");
+    for (int n = 2; testutil::Exists(dir / ("out" + std::to_string(n) + ".cab")); ++n)
+        cabs.push_back(dir / ("out" + std::to_string(n) + ".cab"));
+    return cabs;
+}
+
+void ExtractAll(const std::vector<std::string>& cabs, const std::vector<Input>& inputs) {
+    ASSERT_FALSE(cabs.empty());
+    std::map<std::string, std::string> want;
+    for (const Input& in : inputs)
+        want[in.name] = in.data;
+    lzxtest::ExpectFiles(lzxtest::ExtractWithCabextract(cabs.front()), want, "cabextract");
+    lzxtest::ExpectFiles(lzxtest::Extract7z(cabs.front()), want, "7-Zip");
+    lzxtest::ExpectFiles(lzxtest::ExtractSetWithLibmspack(cabs), want, "libmspack");
+}
+
+// typeCompress of the first folder record of a cabinet without reserves.
+unsigned FolderType(const std::string& cabPath) {
+    const std::string cab = testutil::ReadFile(cabPath);
+    if (cab.size() < 44) return 0;
+    return static_cast<unsigned char>(cab[42]) | static_cast<unsigned char>(cab[43]) << 8;
+}
+
+} // namespace
+
+// Plain "-m quantum" is what the cabinet component asks for with ctQuantum:
+// code 2 alone, written as level 7 with a window of 2^21.
+TEST(QuantumVcab, PlainQuantumIsLevelSevenWithTheLargestWindow) {
+    std::vector<Input> inputs = {{"empty.txt", ""},
+                                 {"one.bin", "1"},
+                                 {"text.txt", Text(200000, 3)},
+                                 {"random.bin", testutil::RandomBytes(50000, 4)},
+                                 {"zeros.bin", std::string(70000, '\0')}};
+    testutil::TempDir dir("quantum-vcab");
+    auto cabs = Pack(dir, inputs, {"-m", "quantum"});
+    ASSERT_EQ(cabs.size(), 1u);
+    EXPECT_EQ(FolderType(cabs[0]), 0x1572u);
+    ExtractAll(cabs, inputs);
+}
+
+TEST(QuantumVcab, SpannedSetsWithReservesAndFolderThresholds) {
+    std::vector<Input> inputs;
+    for (int i = 0; i < 5; ++i) {
+        inputs.push_back({"text" + std::to_string(i) + ".txt", Text(120000 + 977 * i, 50 + i)});
+        inputs.push_back(
+            {"noise" + std::to_string(i) + ".bin", testutil::RandomBytes(30000, 70 + i)});
+        inputs.push_back(
+            {"tiny" + std::to_string(i), std::string(static_cast<std::size_t>(i), 'x')});
+    }
+    for (const char* method : {"quantum:1:10", "quantum:4:16", "quantum:7:21"}) {
+        SCOPED_TRACE(method);
+        testutil::TempDir dir("quantum-vcab-set");
+        auto cabs = Pack(dir, inputs, {"-m", method, "-s", "120000", "-f", "300000", "-r", "40"});
+        EXPECT_GE(cabs.size(), 3u);
+        ExtractAll(cabs, inputs);
+    }
+}
+
+TEST(QuantumVcab, RefusesLevelsAndWindowsOutOfRange) {
+    for (const char* method :
+         {"quantum:0", "quantum:8", "quantum:7:9", "quantum:7:22", "quantum:x"}) {
+        testutil::TempDir dir("quantum-vcab-bad");
+        testutil::WriteFile(dir / "a.txt", "a");
+        testutil::RunResult run =
+            testutil::Run({VCAB_PATH, "-m", method, dir / "out.cab", dir / "a.txt"});
+        EXPECT_EQ(run.exitCode, 1) << method << ": " << run.output;
+        EXPECT_FALSE(testutil::Exists(dir / "out.cab")) << method;
+    }
+}
