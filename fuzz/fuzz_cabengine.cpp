@@ -270,6 +270,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Files with their calls: add, sometimes close the folder or the cabinet.
     std::vector<fuzz::CabEntry> added;
     std::size_t budget = 100000;
+    // Without spanning, faults or refusal of incompressible data, every call on
+    // a file with a valid name and an available type must succeed.
+    const bool mustSucceed = !spanning && s.fault == Fault::None && !ccab.fFailOnIncompressible;
     const int fileCount = in.ConsumeIntegralInRange(0, 8);
     for (int i = 0; ok && i < fileCount; ++i) {
         fuzz::CabEntry file{"file" + std::to_string(i), Contents(in, budget)};
@@ -283,11 +286,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
         std::string src = source, name = file.name;
         ok = FCIAddFile(h, src.data(), name.data(), FALSE, Next, Status, OpenInfo, type) != FALSE;
+        const bool validName = name.size() <= 255;
         if (!ok) {
             CheckFailure(erf, "FCIAddFile");
-            if (!Implemented(type) && s.fault == Fault::None &&
+            if (!Implemented(type) && validName && s.fault == Fault::None &&
                 erf.erfOper != FCIERR_BAD_COMPR_TYPE)
                 fuzz::Fail("cabengine: an unknown type failed with erfOper %d", erf.erfOper);
+            if (mustSucceed && validName && Implemented(type))
+                fuzz::Fail("cabengine: adding %s (%zu bytes, type %#x) failed with erfOper %d",
+                           name.c_str(), file.data.size(), type, erf.erfOper);
             break;
         }
         if (!Implemented(type)) fuzz::Fail("cabengine: type %#x taken", type);
@@ -295,14 +302,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (after == 1) {
             ok = FCIFlushFolder(h, Next, Status) != FALSE;
             if (!ok) CheckFailure(erf, "FCIFlushFolder");
+            if (!ok && mustSucceed) fuzz::Fail("cabengine: a folder flush failed");
         } else if (after == 2) {
             ok = FCIFlushCabinet(h, TRUE, Next, Status) != FALSE;
             if (!ok) CheckFailure(erf, "FCIFlushCabinet(TRUE)");
+            if (!ok && mustSucceed) fuzz::Fail("cabengine: a cabinet flush failed");
         }
     }
     if (ok) {
         ok = FCIFlushCabinet(h, FALSE, Next, Status) != FALSE;
         if (!ok) CheckFailure(erf, "FCIFlushCabinet");
+        if (!ok && mustSucceed)
+            fuzz::Fail("cabengine: the last flush failed with erfOper %d", erf.erfOper);
     } else if (h) {
         // A context that failed must keep failing (or flush what it holds) without harm.
         if (!FCIFlushCabinet(h, FALSE, Next, Status)) CheckFailure(erf, "FCIFlushCabinet");
