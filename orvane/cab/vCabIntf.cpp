@@ -370,7 +370,9 @@ bool CabAddFile(HCabContext h, const std::string& sourcePath, const std::string&
         if (!session) return false;
         int code = static_cast<int>(compType) & 0x7F;
         if (compType == ctLzx) code += windowExponent << 8;
-        if (compType == ctQuantum) code |= windowExponent & 0x1FF0; // level and window fields
+        // Quantum's level and window fields when given (a window field is 0x0A00 or more);
+        // a plain exponent, as the component passes for every method, means the defaults.
+        if (compType == ctQuantum && windowExponent >= 0x100) code |= windowExponent & 0x1FF0;
         std::string source = sourcePath;
         std::string name = nameInCab;
         return FCIAddFile(session->hfci, source.data(), name.data(), execute ? TRUE : FALSE,

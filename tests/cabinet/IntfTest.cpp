@@ -201,6 +201,8 @@ TEST_F(IntfTest, CompressionCodes) {
     if (!lzx) {
         EXPECT_EQ(CabLastError().erfOper, 5);
     }
+    // A plain window exponent, as the component passes for every method: the defaults.
+    ASSERT_TRUE(CabAddFile(h, a, "q", ctQuantum, 17, false));
     ASSERT_TRUE(CabAddFile(h, a, "n", ctNone, 0, false));
     ASSERT_TRUE(CabFlush(h, false));
     CabDestroy(h);
@@ -210,6 +212,7 @@ TEST_F(IntfTest, CompressionCodes) {
         EXPECT_EQ(cab.folders[cab.Find("lzx")->folder].type, 0x1103);
     }
     EXPECT_EQ(cab.folders[cab.Find("n")->folder].type, 0);
+    EXPECT_EQ(cab.folders[cab.Find("q")->folder].type, 0x1572);
 }
 
 TEST_F(IntfTest, ProgressOfAHundredMillionByteFile) {

@@ -60,7 +60,7 @@ TEST_F(RealCabTest, SingleCabinetFromMasks) {
     cab.SetPartialPath(true);
     cab.SetCompFactor(7);
     const std::string folder = out;
-    for (TCompressionType type : {ctNone, ctMsZip, ctLzx}) {
+    for (TCompressionType type : {ctNone, ctMsZip, ctLzx, ctQuantum}) {
         std::string name = "single" + std::to_string(type);
         cab.SetCabFile(folder + name + ".cab");
         cab.SetCompType(type);
