@@ -99,7 +99,7 @@ TEST_F(Worker, ClosingTheWindowMidBuildRemovesTheIncompleteCabinet) {
     List({out + "/backup", src + "/*", "$", "$"});
     // The window is closed while the overwrite question is up; the user had
     // already pressed Yes.
-    boxes.answers = {idYes};
+    boxes.answers = {MsgAnswer::Yes};
     boxes.onShow = [&] {
         state.Closing = true;
         state.Cancel = true;

@@ -276,26 +276,19 @@ void Zeq::Wait() {
 }
 
 void Zeq::Pause() {
-    std::lock_guard<std::mutex> lock(gateLock_);
-    paused_ = true;
+    gate_.Close();
 }
 
 void Zeq::Resume() {
-    {
-        std::lock_guard<std::mutex> lock(gateLock_);
-        paused_ = false;
-    }
-    gateOpen_.notify_all();
+    gate_.Open();
 }
 
 bool Zeq::Paused() const {
-    std::lock_guard<std::mutex> lock(gateLock_);
-    return paused_;
+    return gate_.IsClosed();
 }
 
 void Zeq::PassGate() {
-    std::unique_lock<std::mutex> lock(gateLock_);
-    gateOpen_.wait(lock, [this] { return !paused_; });
+    gate_.Pass();
 }
 
 std::uint64_t Zeq::JoinerK() const {

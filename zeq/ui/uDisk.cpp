@@ -151,7 +151,7 @@ bool TDisk::AskAbortBox() {
     connect(box.get(), &QMessageBox::buttonClicked, this, [this, yes](QAbstractButton* b) {
         if (b == yes) aborted_ = true;
     });
-    return AnswerOf(box->exec(), MsgButtons::YesNo) == MsgAnswer::Yes;
+    return AnswerOfResult(box->exec(), MsgButtons::YesNo) == MsgAnswer::Yes;
 }
 
 void TDisk::reject() {
