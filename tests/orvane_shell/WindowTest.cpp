@@ -1,6 +1,7 @@
 // The progress window on the offscreen platform: its controls, the timer step,
 // Pause and Cancel, and the worker's questions shown while the window stays
 // usable.
+#include "MessageBoxes.h"
 #include "ShellTestUtil.h"
 #include "vcabcode.h"
 
@@ -238,6 +239,7 @@ TEST(MessageBoxes, TextLinesButtonsAndAnswers) {
     EXPECT_EQ(box->text(), "Error:\nbad\n\nRetry?");
     EXPECT_EQ(box->standardButtons(), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     EXPECT_EQ(box->escapeButton(), box->button(QMessageBox::Cancel));
+    EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::Yes));
     EXPECT_EQ(AnswerOfResult(QMessageBox::Yes, MsgButtons::YesNoCancel), MsgAnswer::Yes);
     EXPECT_EQ(AnswerOfResult(QMessageBox::No, MsgButtons::YesNoCancel), MsgAnswer::No);
     EXPECT_EQ(AnswerOfResult(-1, MsgButtons::YesNo), MsgAnswer::No);
