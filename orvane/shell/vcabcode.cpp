@@ -118,25 +118,17 @@ TCabEncode::TCabEncode(const std::vector<std::string>& args, TShellState& state)
     setPalette(pal);
     setAutoFillBackground(true);
 
-    anim = new TAnimate(this);
-    anim->setGeometry(8, 16, 272, 60);
-    anim->SetCommonAVI(aviCopyFiles);
+    anim = new TAnimate(this, QRect(8, 16, 272, 60), aviCopyFiles);
     anim->Play(0, 33, 0);
 
     const QString separator(QChar::fromLatin1(plat::PathSep));
-    Target = new TFileLabel(this);
-    Target->setGeometry(8, 80, 273, 17);
-    Target->SetDirection(drFromLeft);
+    Target = new TFileLabel(this, QRect(8, 80, 273, 17), drFromLeft);
     Target->SetSeparator(separator);
-    Major = new TGradProgress(this);
-    Major->setGeometry(8, 100, 273, 13);
+    Major = new TGradProgress(this, QRect(8, 100, 273, 13));
     SetUpBar(Major, buttonFace);
-    Source = new TFileLabel(this);
-    Source->setGeometry(8, 116, 185, 17);
-    Source->SetDirection(drFromLeft);
+    Source = new TFileLabel(this, QRect(8, 116, 185, 17), drFromLeft);
     Source->SetSeparator(separator);
-    Minor = new TGradProgress(this);
-    Minor->setGeometry(200, 116, 78, 6);
+    Minor = new TGradProgress(this, QRect(200, 116, 78, 6));
     SetUpBar(Minor, buttonFace);
 
     Cancel = FlatButton(this, QStringLiteral("Cancel"), Scissors(), QRect(288, 77, 73, 22));

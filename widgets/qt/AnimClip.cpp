@@ -18,6 +18,11 @@ TAnimate::TAnimate(QWidget* parent) : QWidget(parent) {
     timer_.callOnTimeout(this, &TAnimate::NextFrame);
 }
 
+TAnimate::TAnimate(QWidget* parent, const QRect& geometry, TCommonAVI clip) : TAnimate(parent) {
+    setGeometry(geometry);
+    SetCommonAVI(clip);
+}
+
 void TAnimate::SetCommonAVI(TCommonAVI value) {
     player_.SetClip(value);
     UpdateTimer();

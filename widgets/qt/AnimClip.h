@@ -22,6 +22,8 @@ class TAnimate : public QWidget {
     static constexpr int FrameInterval = 70;
 
     explicit TAnimate(QWidget* parent = nullptr);
+    // Placed at geometry in its parent, showing the first frame of clip.
+    TAnimate(QWidget* parent, const QRect& geometry, TCommonAVI clip);
 
     // Choosing a clip shows its whole frame range and its first frame; a
     // playing animation goes on playing the new clip from its start.

@@ -12,6 +12,12 @@ TFileLabel::TFileLabel(QWidget* parent)
     path_.separator = separator_.toStdString();
 }
 
+TFileLabel::TFileLabel(QWidget* parent, const QRect& geometry, TDirection direction)
+    : TFileLabel(parent) {
+    setGeometry(geometry);
+    SetDirection(direction);
+}
+
 void TFileLabel::SetFileName(const QString& value) {
     if (value == fileName_) return;
     fileName_ = value;

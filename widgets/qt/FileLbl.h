@@ -20,6 +20,8 @@ class TFileLabel : public QLabel {
     using TMeasure = std::function<int(const QString&)>;
 
     explicit TFileLabel(QWidget* parent = nullptr);
+    // Placed at geometry in its parent, shortening in the given direction.
+    TFileLabel(QWidget* parent, const QRect& geometry, TDirection direction);
 
     QString FileName() const { return fileName_; }
     void SetFileName(const QString& value);

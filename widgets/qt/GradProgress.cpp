@@ -32,6 +32,10 @@ TGradProgress::TGradProgress(QWidget* parent) : QWidget(parent) {
     bar_.SetBackColor(ToColor(palette().color(QPalette::Button)));
 }
 
+TGradProgress::TGradProgress(QWidget* parent, const QRect& geometry) : TGradProgress(parent) {
+    setGeometry(geometry);
+}
+
 void TGradProgress::Changed(bool repaintWanted) {
     if (repaintWanted) repaint();
 }

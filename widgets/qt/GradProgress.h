@@ -24,6 +24,8 @@ class TGradProgress : public QWidget {
 
   public:
     explicit TGradProgress(QWidget* parent = nullptr);
+    // Placed at geometry in its parent.
+    TGradProgress(QWidget* parent, const QRect& geometry);
 
     bool UseSystemColors() const { return bar_.UseSystemColors(); }
     void SetUseSystemColors(bool value) { bar_.SetUseSystemColors(value); }
