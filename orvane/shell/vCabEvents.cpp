@@ -1,5 +1,7 @@
 #include "vCabEvents.h"
 
+#include "Text.h"
+
 namespace {
 
 // A name in a message, in quotes; a very long one shortened.

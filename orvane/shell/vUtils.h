@@ -3,8 +3,6 @@
 // priority levels. No Qt, no state.
 #pragma once
 
-#include "Text.h"
-
 #include <cstddef>
 #include <cstdint>
 #include <string>
