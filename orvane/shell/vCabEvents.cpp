@@ -1,5 +1,7 @@
 #include "vCabEvents.h"
 
+#include "Text.h"
+
 namespace {
 
 // A name in a message, in quotes; a very long one shortened.
@@ -33,9 +35,9 @@ void TCabEvents::Bind(tvFwCAB& cab) {
     cab.OnErrorNotify = std::bind(&TCabEvents::CabErrorNotify, this, _1, _2, _3, _4, _5);
 }
 
-TMsgAnswer TCabEvents::Ask(const std::string& text, TMsgIcon icon, TMsgButtons buttons) {
+MsgAnswer TCabEvents::Ask(const std::string& text, MsgIcon icon, MsgButtons buttons) {
     // Nobody is left to answer once the window is closing.
-    if (state_.Closing.load()) return StoppingAnswer(buttons);
+    if (state_.Closing.load()) return ClosedBoxAnswer(buttons);
     return box_(text, AppTitle, icon, buttons);
 }
 
@@ -46,14 +48,14 @@ void TCabEvents::Log(const std::string& line) {
         plat::WriteFile(state_.LogFile.Handle(), bytes.data(), bytes.size());
         return;
     }
-    Ask(line, miWarning, mbOk);
+    Ask(line, MsgIcon::Warning, MsgButtons::Ok);
 }
 
 void TCabEvents::Fatal(const std::string& text) {
     if (LogMode())
         Log(text);
     else
-        Ask("Fatal Error:\r" + text, miError, mbOk);
+        Ask("Fatal Error:\r" + text, MsgIcon::Error, MsgButtons::Ok);
 }
 
 void TCabEvents::AbortFor(const std::string& reason, bool told) {
@@ -105,8 +107,8 @@ void TCabEvents::CabMessageNotify(tvFwCAB& Sender, std::string& NewCabName,
             Log("Insufficient space on target path");
             AbortFor("", true);
             Abort = true;
-        } else if (Ask("Please insert a new disk to continue", miInformation, mbOkCancel) ==
-                   idCancel) {
+        } else if (Ask("Please insert a new disk to continue", MsgIcon::Information,
+                       MsgButtons::OkCancel) == MsgAnswer::Cancel) {
             Abort = true;
         }
         if (Abort) {
@@ -126,7 +128,9 @@ void TCabEvents::CabMessageNotify(tvFwCAB& Sender, std::string& NewCabName,
     }
     // Another's file keeps its place unless the user lets it go.
     cabInProgress_.clear();
-    if (!LogMode() && Ask(OverwriteQuestion(fullPath), miQuestion, mbYesNo) != idYes) return;
+    if (!LogMode() &&
+        Ask(OverwriteQuestion(fullPath), MsgIcon::Question, MsgButtons::YesNo) != MsgAnswer::Yes)
+        return;
     if (plat::DeleteFile(fullPath)) {
         cabInProgress_ = fullPath;
     } else {
@@ -142,7 +146,9 @@ void TCabEvents::CabErrorNotify(tvFwCAB& Sender, int ErrID, int APICode, const s
     switch (ErrID) {
     case ceCabExists: {
         const std::string cabFile = Sender.CabFile();
-        if (!LogMode() && Ask(OverwriteQuestion(cabFile), miQuestion, mbYesNo) != idYes) break;
+        if (!LogMode() &&
+            Ask(OverwriteQuestion(cabFile), MsgIcon::Question, MsgButtons::YesNo) != MsgAnswer::Yes)
+            break;
         Action = plat::DeleteFile(cabFile) ? 1 : -1;
         break;
     }
@@ -153,11 +159,11 @@ void TCabEvents::CabErrorNotify(tvFwCAB& Sender, int ErrID, int APICode, const s
             Action = 0;
             break;
         }
-        switch (Ask("Error:\r" + text + "\r\rRetry?", miQuestion, mbYesNoCancel)) {
-        case idYes:
+        switch (Ask("Error:\r" + text + "\r\rRetry?", MsgIcon::Question, MsgButtons::YesNoCancel)) {
+        case MsgAnswer::Yes:
             Action = 1;
             break;
-        case idNo:
+        case MsgAnswer::No:
             Action = 0;
             break;
         default:
@@ -180,7 +186,7 @@ void TCabEvents::CabErrorNotify(tvFwCAB& Sender, int ErrID, int APICode, const s
         if (LogMode())
             Log(ErrText);
         else
-            Ask(ErrText, miWarning, mbOk);
+            Ask(ErrText, MsgIcon::Warning, MsgButtons::Ok);
         Action = -1;
         break;
     default:

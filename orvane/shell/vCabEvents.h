@@ -13,7 +13,7 @@
 class TCabEvents {
   public:
     // box is called on the worker's thread and must wait for the answer.
-    TCabEvents(TShellState& state, TMessageBoxFn box) : state_(state), box_(std::move(box)) {}
+    TCabEvents(TShellState& state, MessageBoxFn box) : state_(state), box_(std::move(box)) {}
 
     // Binds the component's four events to the handlers below.
     void Bind(tvFwCAB& cab);
@@ -41,7 +41,7 @@ class TCabEvents {
     std::string IncompleteCabinet() const;
 
   private:
-    TMsgAnswer Ask(const std::string& text, TMsgIcon icon, TMsgButtons buttons);
+    MsgAnswer Ask(const std::string& text, MsgIcon icon, MsgButtons buttons);
     // An abort answered for a reason of the build's own, not by the user:
     // the reason is told in place of "User abort" unless it was told already.
     void AbortFor(const std::string& reason, bool told);
@@ -49,7 +49,7 @@ class TCabEvents {
     void NoteAbort(bool abort) { aborted_ = aborted_ || abort; }
 
     TShellState& state_;
-    TMessageBoxFn box_;
+    MessageBoxFn box_;
     bool started_ = false;      // the first status event of the build came
     std::string cabInProgress_; // the cabinet being written, when this build creates it
     bool aborted_ = false;

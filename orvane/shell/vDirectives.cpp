@@ -100,13 +100,13 @@ bool ReadNextJob(tvFwCAB& cab, TShellState& state) {
 }
 
 TStartUp StartUp(const std::vector<std::string>& args, tvFwCAB& cab, TShellState& state,
-                 const TMessageBoxFn& box) {
+                 const MessageBoxFn& box) {
     if (args.size() < 2 || args[1] != LaunchToken) {
-        box("For internal use only.", "", miNone, mbOk);
+        box("For internal use only.", "", MsgIcon::None, MsgButtons::Ok);
         return TStartUp::Exit0;
     }
     if (args.size() < 4 || !plat::FileExists(args[2]) || !plat::FileExists(args[3])) {
-        box("Directive(s) not found.", "", miNone, mbOk);
+        box("Directive(s) not found.", "", MsgIcon::None, MsgButtons::Ok);
         return TStartUp::Exit1;
     }
     // A list that cannot be opened is told like a settings error, after the
@@ -117,6 +117,6 @@ TStartUp StartUp(const std::vector<std::string>& args, tvFwCAB& cab, TShellState
     std::string settingsError = ReadSettings(args[3], cab, state);
     if (!settingsError.empty()) error = settingsError;
     if (error.empty()) return TStartUp::Run;
-    box(error, AppTitle, miError, mbOk);
+    box(error, AppTitle, MsgIcon::Error, MsgButtons::Ok);
     return TStartUp::RunOnFirstTick;
 }

@@ -34,4 +34,4 @@ enum class TStartUp {
 // two directives (args[2], args[3]), the opening of the list directive and the
 // settings. args[0] is the program. Boxes are shown through box.
 TStartUp StartUp(const std::vector<std::string>& args, tvFwCAB& cab, TShellState& state,
-                 const TMessageBoxFn& box);
+                 const MessageBoxFn& box);

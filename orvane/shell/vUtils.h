@@ -38,8 +38,3 @@ inline constexpr int InitialWorkerPriority = -3;
 
 // The text with a full stop appended unless it already ends in one.
 std::string WithFullStop(const std::string& text);
-
-// A text to quote in a message, shortened when longer than limit: its start
-// and its end are kept and the middle is replaced by "...", so that a box or
-// log line never has to lay out a name of any length.
-std::string ShortenedText(const std::string& text, std::size_t limit = 300);

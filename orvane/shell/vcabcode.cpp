@@ -1,5 +1,6 @@
 #include "vcabcode.h"
 
+#include "MessageBoxes.h"
 #include "vDirectives.h"
 
 #include <QCloseEvent>
@@ -9,92 +10,6 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
-
-// ---- message boxes ---------------------------------------------------------------
-
-namespace {
-
-QMessageBox::StandardButton StandardOf(TMsgAnswer a) {
-    switch (a) {
-    case idOk:
-        return QMessageBox::Ok;
-    case idCancel:
-        return QMessageBox::Cancel;
-    case idYes:
-        return QMessageBox::Yes;
-    case idNo:
-        return QMessageBox::No;
-    }
-    return QMessageBox::NoButton;
-}
-
-QString Local(const std::string& s) {
-    return QString::fromLocal8Bit(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-} // namespace
-
-QMessageBox* MakeMessageBox(const std::string& text, const std::string& caption, TMsgIcon icon,
-                            TMsgButtons buttons) {
-    QString body = Local(text);
-    body.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    QMessageBox::Icon qIcon = QMessageBox::NoIcon;
-    switch (icon) {
-    case miNone:
-        break;
-    case miInformation:
-        qIcon = QMessageBox::Information;
-        break;
-    case miQuestion:
-        qIcon = QMessageBox::Question;
-        break;
-    case miWarning:
-        qIcon = QMessageBox::Warning;
-        break;
-    case miError:
-        qIcon = QMessageBox::Critical;
-        break;
-    }
-    QMessageBox::StandardButtons qButtons = QMessageBox::Ok;
-    switch (buttons) {
-    case mbOk:
-        break;
-    case mbOkCancel:
-        qButtons = QMessageBox::Ok | QMessageBox::Cancel;
-        break;
-    case mbYesNo:
-        qButtons = QMessageBox::Yes | QMessageBox::No;
-        break;
-    case mbYesNoCancel:
-        qButtons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
-        break;
-    }
-    auto* box = new QMessageBox(qIcon, Local(caption), body, qButtons);
-    // Closing the box answers as its most careful button would.
-    box->setEscapeButton(StandardOf(StoppingAnswer(buttons)));
-    return box;
-}
-
-TMsgAnswer AnswerOfResult(int result, TMsgButtons buttons) {
-    switch (result) {
-    case QMessageBox::Ok:
-        return idOk;
-    case QMessageBox::Cancel:
-        return idCancel;
-    case QMessageBox::Yes:
-        return idYes;
-    case QMessageBox::No:
-        return idNo;
-    default:
-        return StoppingAnswer(buttons);
-    }
-}
-
-TMsgAnswer ShowMessageBox(const std::string& text, const std::string& caption, TMsgIcon icon,
-                          TMsgButtons buttons) {
-    std::unique_ptr<QMessageBox> box(MakeMessageBox(text, caption, icon, buttons));
-    return AnswerOfResult(box->exec(), buttons);
-}
 
 // ---- button pictures --------------------------------------------------------------
 
@@ -188,7 +103,7 @@ TCabEncode::TCabEncode(const std::vector<std::string>& args, TShellState& state)
                            Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       state_(state), events_(state,
                              [this](const std::string& text, const std::string& caption,
-                                    TMsgIcon icon, TMsgButtons buttons) {
+                                    MsgIcon icon, MsgButtons buttons) {
                                  return WorkerMessageBox(text, caption, icon, buttons);
                              }),
       worker_(Cab, state, events_) {
@@ -203,25 +118,17 @@ TCabEncode::TCabEncode(const std::vector<std::string>& args, TShellState& state)
     setPalette(pal);
     setAutoFillBackground(true);
 
-    anim = new TAnimate(this);
-    anim->setGeometry(8, 16, 272, 60);
-    anim->SetCommonAVI(aviCopyFiles);
+    anim = new TAnimate(this, QRect(8, 16, 272, 60), aviCopyFiles);
     anim->Play(0, 33, 0);
 
     const QString separator(QChar::fromLatin1(plat::PathSep));
-    Target = new TFileLabel(this);
-    Target->setGeometry(8, 80, 273, 17);
-    Target->SetDirection(drFromLeft);
+    Target = new TFileLabel(this, QRect(8, 80, 273, 17), drFromLeft);
     Target->SetSeparator(separator);
-    Major = new TGradProgress(this);
-    Major->setGeometry(8, 100, 273, 13);
+    Major = new TGradProgress(this, QRect(8, 100, 273, 13));
     SetUpBar(Major, buttonFace);
-    Source = new TFileLabel(this);
-    Source->setGeometry(8, 116, 185, 17);
-    Source->SetDirection(drFromLeft);
+    Source = new TFileLabel(this, QRect(8, 116, 185, 17), drFromLeft);
     Source->SetSeparator(separator);
-    Minor = new TGradProgress(this);
-    Minor->setGeometry(200, 116, 78, 6);
+    Minor = new TGradProgress(this, QRect(200, 116, 78, 6));
     SetUpBar(Minor, buttonFace);
 
     Cancel = FlatButton(this, QStringLiteral("Cancel"), Scissors(), QRect(288, 77, 73, 22));
@@ -261,7 +168,11 @@ TCabEncode::~TCabEncode() {
 }
 
 void TCabEncode::FormCreate(const std::vector<std::string>& args) {
-    switch (StartUp(args, Cab, state_, ShowMessageBox)) {
+    const MessageBoxFn box = [](const std::string& text, const std::string& caption, MsgIcon icon,
+                                MsgButtons buttons) {
+        return ShowMessageBox(nullptr, text, caption, icon, buttons);
+    };
+    switch (StartUp(args, Cab, state_, box)) {
     case TStartUp::Exit0:
         plat::ExitProcess(0);
     case TStartUp::Exit1:
@@ -326,34 +237,30 @@ void TCabEncode::closeEvent(QCloseEvent* event) {
     state_.Gate.Release();
     const std::vector<OpenBox> open = openBoxes_;
     for (const OpenBox& b : open)
-        b.box->done(StandardOf(StoppingAnswer(b.buttons)));
+        b.box->done(ResultOf(ClosedBoxAnswer(b.buttons)));
 }
 
-TMsgAnswer TCabEncode::WorkerMessageBox(const std::string& text, const std::string& caption,
-                                        TMsgIcon icon, TMsgButtons buttons) {
-    auto answer = std::make_shared<std::promise<TMsgAnswer>>();
-    std::future<TMsgAnswer> result = answer->get_future();
-    QMetaObject::invokeMethod(
-        this, [=, this] { ShowWorkerBox(text, caption, icon, buttons, answer); },
-        Qt::QueuedConnection);
-    return result.get();
+MsgAnswer TCabEncode::WorkerMessageBox(const std::string& text, const std::string& caption,
+                                       MsgIcon icon, MsgButtons buttons) {
+    return AwaitAnswer(window_, [=, this](const std::function<void(MsgAnswer)>& reply) {
+        ShowWorkerBox(text, caption, icon, buttons, reply);
+    });
 }
 
-void TCabEncode::ShowWorkerBox(const std::string& text, const std::string& caption, TMsgIcon icon,
-                               TMsgButtons buttons,
-                               std::shared_ptr<std::promise<TMsgAnswer>> answer) {
+void TCabEncode::ShowWorkerBox(const std::string& text, const std::string& caption, MsgIcon icon,
+                               MsgButtons buttons, const std::function<void(MsgAnswer)>& reply) {
     if (state_.Closing.load()) {
-        answer->set_value(StoppingAnswer(buttons));
+        reply(ClosedBoxAnswer(buttons));
         return;
     }
     // Owned by the application, not modal: the progress window stays usable.
-    QMessageBox* box = MakeMessageBox(text, caption, icon, buttons);
+    QMessageBox* box = MakeMessageBox(nullptr, text, caption, icon, buttons);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::NonModal);
     openBoxes_.push_back({box, buttons});
-    connect(box, &QMessageBox::finished, this, [this, box, buttons, answer](int result) {
+    connect(box, &QMessageBox::finished, this, [this, box, buttons, reply](int result) {
         std::erase_if(openBoxes_, [box](const OpenBox& b) { return b.box == box; });
-        answer->set_value(AnswerOfResult(result, buttons));
+        reply(AnswerOfResult(result, buttons));
     });
     box->show();
 }

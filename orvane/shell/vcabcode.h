@@ -9,6 +9,7 @@
 #include "AnimClip.h"
 #include "FileLbl.h"
 #include "GradProgress.h"
+#include "WindowLoop.h"
 #include "vCabEvents.h"
 #include "vEncodeCab.h"
 #include "vFwCAB.h"
@@ -18,22 +19,11 @@
 #include <QTimer>
 #include <QWidget>
 
-#include <future>
-#include <memory>
+#include <functional>
 #include <string>
 #include <vector>
 
 class QMessageBox;
-
-// A message box of the program; "\r" in text breaks the line. The caller
-// shows it modally (exec) or not.
-QMessageBox* MakeMessageBox(const std::string& text, const std::string& caption, TMsgIcon icon,
-                            TMsgButtons buttons);
-// The answer of a finished box from its result code.
-TMsgAnswer AnswerOfResult(int result, TMsgButtons buttons);
-// A modal box on the window thread.
-TMsgAnswer ShowMessageBox(const std::string& text, const std::string& caption, TMsgIcon icon,
-                          TMsgButtons buttons);
 
 class TCabEncode : public QWidget {
     Q_OBJECT
@@ -59,8 +49,8 @@ class TCabEncode : public QWidget {
 
     // For the worker's handlers: shows the box on the window thread and waits
     // for its answer. Not to be called on the window thread.
-    TMsgAnswer WorkerMessageBox(const std::string& text, const std::string& caption, TMsgIcon icon,
-                                TMsgButtons buttons);
+    MsgAnswer WorkerMessageBox(const std::string& text, const std::string& caption, MsgIcon icon,
+                               MsgButtons buttons);
     // Boxes of the worker that are up now.
     int OpenBoxes() const { return static_cast<int>(openBoxes_.size()); }
     const EncodeCab& Worker() const { return worker_; }
@@ -70,16 +60,17 @@ class TCabEncode : public QWidget {
 
   private:
     void FormCreate(const std::vector<std::string>& args);
-    void ShowWorkerBox(const std::string& text, const std::string& caption, TMsgIcon icon,
-                       TMsgButtons buttons, std::shared_ptr<std::promise<TMsgAnswer>> answer);
+    void ShowWorkerBox(const std::string& text, const std::string& caption, MsgIcon icon,
+                       MsgButtons buttons, const std::function<void(MsgAnswer)>& reply);
 
     TShellState& state_;
+    WindowLoop window_{this}; // the worker's way to this window
     TCabEvents events_;
     EncodeCab worker_;
     bool startPending_ = true;
     struct OpenBox {
         QMessageBox* box;
-        TMsgButtons buttons;
+        MsgButtons buttons;
     };
     std::vector<OpenBox> openBoxes_;
 };

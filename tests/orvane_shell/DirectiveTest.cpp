@@ -288,8 +288,8 @@ TEST_F(StartUpChecks, RefusedTokenEndsWith0AndMissingDirectiveWith1) {
         EXPECT_EQ(boxes.shown[0].text, outcome == TStartUp::Exit0 ? "For internal use only."
                                                                   : "Directive(s) not found.");
         EXPECT_EQ(boxes.shown[0].caption, "");
-        EXPECT_EQ(boxes.shown[0].icon, miNone);
-        EXPECT_EQ(boxes.shown[0].buttons, mbOk);
+        EXPECT_EQ(boxes.shown[0].icon, MsgIcon::None);
+        EXPECT_EQ(boxes.shown[0].buttons, MsgButtons::Ok);
     }
     EXPECT_FALSE(state.List.IsOpen());
 }
@@ -311,8 +311,8 @@ TEST_F(StartUpChecks, SettingsErrorIsShownAndTheTimerStartsTheBuild) {
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].text, "Invalid numeric input.");
     EXPECT_EQ(boxes.shown[0].caption, "Velmora Cab");
-    EXPECT_EQ(boxes.shown[0].icon, miError);
-    EXPECT_EQ(boxes.shown[0].buttons, mbOk);
+    EXPECT_EQ(boxes.shown[0].icon, MsgIcon::Error);
+    EXPECT_EQ(boxes.shown[0].buttons, MsgButtons::Ok);
     EXPECT_TRUE(state.List.IsOpen());
 }
 

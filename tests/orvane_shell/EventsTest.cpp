@@ -135,14 +135,14 @@ TEST_F(Events, NextCabinetNameUsesTheStemOfTheBase) {
 
 TEST_F(Events, ExistingFollowOnIsKeptOnNoAndDeletedOnYesBothOnTheSameDisk) {
     WriteFile(dir / "backup2.cab", "mine");
-    boxes.answers = {idNo, idYes};
+    boxes.answers = {MsgAnswer::No, MsgAnswer::Yes};
     Next n = NextCabinet(2);
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].text,
               "Cabinet \"" + (dir / "backup2.cab") + "\" already exists. Overwrite?");
     EXPECT_EQ(boxes.shown[0].caption, "Velmora Cab");
-    EXPECT_EQ(boxes.shown[0].icon, miQuestion);
-    EXPECT_EQ(boxes.shown[0].buttons, mbYesNo);
+    EXPECT_EQ(boxes.shown[0].icon, MsgIcon::Question);
+    EXPECT_EQ(boxes.shown[0].buttons, MsgButtons::YesNo);
     EXPECT_EQ(ReadFile(dir / "backup2.cab"), "mine");
     EXPECT_EQ(n.name, "backup2.cab");
     EXPECT_EQ(n.diskNo, 1);
@@ -168,13 +168,13 @@ TEST_F(Events, ExistingFollowOnInLogModeIsDeletedWithoutAQuestion) {
 
 TEST_F(Events, TooLittleSpacePromptsForANewDiskUntilCancelled) {
     cab.SetCabFile(dir / "gone/backup1.cab"); // a folder that cannot be queried
-    boxes.answers = {idOk, idOk, idCancel};
+    boxes.answers = {MsgAnswer::Ok, MsgAnswer::Ok, MsgAnswer::Cancel};
     Next n = NextCabinet(2);
     ASSERT_EQ(boxes.shown.size(), 3u);
     EXPECT_EQ(boxes.shown[0].text, "Please insert a new disk to continue");
     EXPECT_EQ(boxes.shown[0].caption, "Velmora Cab");
-    EXPECT_EQ(boxes.shown[0].icon, miInformation);
-    EXPECT_EQ(boxes.shown[0].buttons, mbOkCancel);
+    EXPECT_EQ(boxes.shown[0].icon, MsgIcon::Information);
+    EXPECT_EQ(boxes.shown[0].buttons, MsgButtons::OkCancel);
     EXPECT_TRUE(n.abort);
     EXPECT_EQ(n.diskNo, 1);
 }
@@ -239,11 +239,11 @@ TEST_F(EventsOnSmallDisk, AFollowOnThatCannotBeDeletedAborts) {
 
 TEST_F(Events, ExistingTargetIsKeptOnNoAndDeletedOnYes) {
     WriteFile(cab.CabFile(), "mine");
-    boxes.answers = {idNo, idYes, idYes};
+    boxes.answers = {MsgAnswer::No, MsgAnswer::Yes, MsgAnswer::Yes};
     EXPECT_EQ(Error(ceCabExists, "Cabinet already exists", -1), -1);
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].text, "Cabinet \"" + cab.CabFile() + "\" already exists. Overwrite?");
-    EXPECT_EQ(boxes.shown[0].buttons, mbYesNo);
+    EXPECT_EQ(boxes.shown[0].buttons, MsgButtons::YesNo);
     EXPECT_EQ(ReadFile(cab.CabFile()), "mine");
     EXPECT_EQ(Error(ceCabExists, "Cabinet already exists", -1), 1);
     EXPECT_FALSE(testutil::Exists(cab.CabFile()));
@@ -261,7 +261,7 @@ TEST_F(Events, ExistingTargetInLogModeIsDeletedWithoutAQuestion) {
 }
 
 TEST_F(Events, CabFailureAsksRetrySkipOrAbort) {
-    boxes.answers = {idYes, idNo, idCancel};
+    boxes.answers = {MsgAnswer::Yes, MsgAnswer::No, MsgAnswer::Cancel};
     EXPECT_EQ(Error(ceCabFailure, "Failure reading file to be stored in cabinet", 0), 1);
     EXPECT_EQ(Error(ceCabFailure, "Failure reading file to be stored in cabinet", 0), 0);
     EXPECT_EQ(Error(ceCabFailure, "Failure reading file to be stored in cabinet", 0), -1);
@@ -269,8 +269,8 @@ TEST_F(Events, CabFailureAsksRetrySkipOrAbort) {
     EXPECT_EQ(boxes.shown[0].text,
               "Error:\rFailure reading file to be stored in cabinet\r\rRetry?");
     EXPECT_EQ(boxes.shown[0].caption, "Velmora Cab");
-    EXPECT_EQ(boxes.shown[0].icon, miQuestion);
-    EXPECT_EQ(boxes.shown[0].buttons, mbYesNoCancel);
+    EXPECT_EQ(boxes.shown[0].icon, MsgIcon::Question);
+    EXPECT_EQ(boxes.shown[0].buttons, MsgButtons::YesNoCancel);
 }
 
 TEST_F(Events, ErrorsInLogModeAreLoggedAndSkipOrEndTheBuild) {
@@ -290,8 +290,8 @@ TEST_F(Events, OtherErrorsAreFatal) {
     ASSERT_EQ(boxes.shown.size(), 3u);
     EXPECT_EQ(boxes.shown[0].text, "Fatal Error:\rUser abort");
     EXPECT_EQ(boxes.shown[0].caption, "Velmora Cab");
-    EXPECT_EQ(boxes.shown[0].icon, miError);
-    EXPECT_EQ(boxes.shown[0].buttons, mbOk);
+    EXPECT_EQ(boxes.shown[0].icon, MsgIcon::Error);
+    EXPECT_EQ(boxes.shown[0].buttons, MsgButtons::Ok);
     EXPECT_EQ(boxes.shown[1].text, "Fatal Error:\rCould not create a temporary file");
 }
 
@@ -303,7 +303,7 @@ TEST_F(Events, LogModeWithoutALogFileShowsTheLinesInstead) {
     ASSERT_EQ(boxes.shown.size(), 2u);
     EXPECT_EQ(boxes.shown[0].text, "Failure opening file to be stored in cabinet");
     EXPECT_EQ(boxes.shown[0].caption, "Velmora Cab");
-    EXPECT_EQ(boxes.shown[0].buttons, mbOk);
+    EXPECT_EQ(boxes.shown[0].buttons, MsgButtons::Ok);
     EXPECT_EQ(boxes.shown[1].text, "Insufficient space on target path");
     // Still log mode otherwise: an existing target goes without a question.
     WriteFile(dir / "pack.cab", "x");
@@ -349,7 +349,7 @@ TEST_F(Events, AFileThatWasThereBeforeIsNeverIncomplete) {
     events.BuildStarting();
     state.Cancel = false;
     WriteFile(dir / "backup2.cab", "mine too");
-    boxes.answers = {idNo};
+    boxes.answers = {MsgAnswer::No};
     NextCabinet(2);
     state.Cancel = true;
     events.CabMinorStatus(cab, "/src/a.txt", 3, abort);

@@ -31,20 +31,20 @@ inline std::string CrLf(const std::vector<std::string>& lines) {
 struct ScriptedBoxes {
     struct Shown {
         std::string text, caption;
-        TMsgIcon icon;
-        TMsgButtons buttons;
+        MsgIcon icon;
+        MsgButtons buttons;
     };
     std::vector<Shown> shown;
-    std::deque<TMsgAnswer> answers;
+    std::deque<MsgAnswer> answers;
     std::function<void()> onShow; // runs while the box is up
 
-    TMessageBoxFn Fn() {
-        return [this](const std::string& text, const std::string& caption, TMsgIcon icon,
-                      TMsgButtons buttons) {
+    MessageBoxFn Fn() {
+        return [this](const std::string& text, const std::string& caption, MsgIcon icon,
+                      MsgButtons buttons) {
             shown.push_back({text, caption, icon, buttons});
             if (onShow) onShow();
-            if (answers.empty()) return StoppingAnswer(buttons);
-            TMsgAnswer a = answers.front();
+            if (answers.empty()) return ClosedBoxAnswer(buttons);
+            MsgAnswer a = answers.front();
             answers.pop_front();
             return a;
         };
@@ -53,7 +53,7 @@ struct ScriptedBoxes {
 
 // Waits until a thread is held at the gate; false when finished() tells
 // first that the thread went on without stopping there.
-template <class Finished> bool HeldAtGate(const TPauseGate& gate, Finished finished) {
+template <class Finished> bool HeldAtGate(const PauseGate& gate, Finished finished) {
     while (gate.Waiting() == 0) {
         if (finished()) return false;
         std::this_thread::yield();

@@ -1,6 +1,7 @@
 // The progress window on the offscreen platform: its controls, the timer step,
 // Pause and Cancel, and the worker's questions shown while the window stays
 // usable.
+#include "MessageBoxes.h"
 #include "ShellTestUtil.h"
 #include "vcabcode.h"
 
@@ -233,17 +234,18 @@ TEST_F(Window, ClosingWhilePausedStillEndsTheWorker) {
 }
 
 TEST(MessageBoxes, TextLinesButtonsAndAnswers) {
-    std::unique_ptr<QMessageBox> box(
-        MakeMessageBox("Error:\rbad\r\rRetry?", "Velmora Cab", miQuestion, mbYesNoCancel));
+    std::unique_ptr<QMessageBox> box(MakeMessageBox(nullptr, "Error:\rbad\r\rRetry?", "Velmora Cab",
+                                                    MsgIcon::Question, MsgButtons::YesNoCancel));
     EXPECT_EQ(box->text(), "Error:\nbad\n\nRetry?");
     EXPECT_EQ(box->standardButtons(), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     EXPECT_EQ(box->escapeButton(), box->button(QMessageBox::Cancel));
-    EXPECT_EQ(AnswerOfResult(QMessageBox::Yes, mbYesNoCancel), idYes);
-    EXPECT_EQ(AnswerOfResult(QMessageBox::No, mbYesNoCancel), idNo);
-    EXPECT_EQ(AnswerOfResult(-1, mbYesNo), idNo);
-    EXPECT_EQ(AnswerOfResult(-1, mbOkCancel), idCancel);
-    box.reset(MakeMessageBox("Please insert a new disk to continue", "Velmora Cab", miInformation,
-                             mbOkCancel));
+    EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::Yes));
+    EXPECT_EQ(AnswerOfResult(QMessageBox::Yes, MsgButtons::YesNoCancel), MsgAnswer::Yes);
+    EXPECT_EQ(AnswerOfResult(QMessageBox::No, MsgButtons::YesNoCancel), MsgAnswer::No);
+    EXPECT_EQ(AnswerOfResult(-1, MsgButtons::YesNo), MsgAnswer::No);
+    EXPECT_EQ(AnswerOfResult(-1, MsgButtons::OkCancel), MsgAnswer::Cancel);
+    box.reset(MakeMessageBox(nullptr, "Please insert a new disk to continue", "Velmora Cab",
+                             MsgIcon::Information, MsgButtons::OkCancel));
     EXPECT_EQ(box->icon(), QMessageBox::Information);
     EXPECT_EQ(box->escapeButton(), box->button(QMessageBox::Cancel));
 }

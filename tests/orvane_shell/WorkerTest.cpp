@@ -80,7 +80,7 @@ TEST_F(Worker, AVeryLongCabinetNameIsQuotedShortened) {
     EXPECT_LT(text.size(), 1000u);
     EXPECT_EQ(text.rfind("Fatal Error:\rCould not create cabinet file \"" + out + "/nnn", 0), 0u)
         << text.substr(0, 200);
-    EXPECT_NE(text.find("n...n"), std::string::npos);
+    EXPECT_NE(text.find("n ... n"), std::string::npos);
     EXPECT_NE(text.find("nz.cab\": File name too long"), std::string::npos) << text.substr(0, 200);
 }
 
@@ -99,7 +99,7 @@ TEST_F(Worker, ClosingTheWindowMidBuildRemovesTheIncompleteCabinet) {
     List({out + "/backup", src + "/*", "$", "$"});
     // The window is closed while the overwrite question is up; the user had
     // already pressed Yes.
-    boxes.answers = {idYes};
+    boxes.answers = {MsgAnswer::Yes};
     boxes.onShow = [&] {
         state.Closing = true;
         state.Cancel = true;

@@ -11,15 +11,6 @@ int Chars(const QString& s) {
 
 const QString Example = QStringLiteral("C:/Program/Data/Pies/file.001"); // 29 units
 
-QString Fit(const QString& path, int width, TDirection direction = drFromLeft,
-            const QString& sep = QStringLiteral("/")) {
-    QStringList parts;
-    TFileLabel::SplitPath(path, sep, parts);
-    const QString first = parts.first();
-    const bool drive = first.size() >= 2 && first.endsWith(QLatin1Char(':'));
-    return TFileLabel::FitPath(path, parts, drive, sep, direction, width, Chars);
-}
-
 // A label measuring one unit per character, shown so that resizes reach it.
 struct Label {
     TFileLabel label;
@@ -33,28 +24,7 @@ struct Label {
 
 } // namespace
 
-TEST(FileLabelSplit, ComponentsAreSeparatorCountPlusOne) {
-    const auto split = [](const QString& text, const QString& sep) {
-        QStringList parts;
-        TFileLabel::SplitPath(text, sep, parts);
-        return parts;
-    };
-    EXPECT_EQ(split("", "/"), QStringList({""}));
-    EXPECT_EQ(split("name", "/"), QStringList({"name"}));
-    EXPECT_EQ(split("a/", "/"), QStringList({"a", ""}));
-    EXPECT_EQ(split("//srv/x", "/"), QStringList({"", "", "srv", "x"}));
-    EXPECT_EQ(split("a::b::::c", "::"), QStringList({"a", "b", "", "c"}));
-    // The list is appended to, not replaced.
-    QStringList parts{"kept"};
-    TFileLabel::SplitPath("x/y", "/", parts);
-    EXPECT_EQ(parts, QStringList({"kept", "x", "y"}));
-}
-
-TEST(FileLabelSplit, EmptySeparatorGivesOneComponent) {
-    QStringList parts;
-    TFileLabel::SplitPath("C:/a/b", "", parts);
-    EXPECT_EQ(parts, QStringList({"C:/a/b"}));
-
+TEST(FileLabel, EmptySeparatorShowsTheWholePath) {
     Label l(3, "");
     l.label.SetFileName("C:/a/b");
     EXPECT_EQ(l.label.Parts().size(), 1);
@@ -73,45 +43,6 @@ TEST(FileLabelSplit, DrivePrefixNeedsTwoCharactersEndingInColon) {
     EXPECT_FALSE(drive("C/x"));
     EXPECT_FALSE(drive("/C:/x"));
     EXPECT_FALSE(drive(""));
-}
-
-TEST(FileLabelFit, WorkedExample) {
-    EXPECT_EQ(Fit(Example, 20, drFromLeft), "C:/.../Pies/file.001");
-    EXPECT_EQ(Fit(Example, 20, drFromRight), "C:/.../file.001");
-}
-
-TEST(FileLabelFit, BoundsDifferBetweenWholeAndShortenedForms) {
-    EXPECT_EQ(Fit(Example, 29), Example); // equal width: whole
-    EXPECT_EQ(Fit(Example, 28), "C:/.../Data/Pies/file.001");
-    // Last component (8) plus ellipsis (4) must stay strictly below the width.
-    EXPECT_EQ(Fit(Example, 12), "file.001");
-    EXPECT_EQ(Fit(Example, 13), ".../file.001");
-    // With the drive (3) the base is 15, which also needs strictly less.
-    EXPECT_EQ(Fit(Example, 15), ".../file.001");
-    EXPECT_EQ(Fit(Example, 16), "C:/.../file.001");
-    EXPECT_EQ(Fit(Example, 0), "file.001");
-}
-
-TEST(FileLabelFit, WalkStopsAtFirstComponentThatDoesNotFit) {
-    const QString path = "C:/a/verylong/b/f.txt"; // base 12
-    EXPECT_EQ(Fit(path, 16, drFromLeft), "C:/.../b/f.txt");
-    EXPECT_EQ(Fit(path, 16, drFromRight), "C:/a/.../f.txt");
-}
-
-TEST(FileLabelFit, PathWithoutDriveStartsMiddleAtFirstComponent) {
-    const QString path = "//server/share/dir/file.txt"; // 27, components "", "", ...
-    EXPECT_EQ(Fit(path, 21, drFromLeft), ".../dir/file.txt");
-    EXPECT_EQ(Fit(path, 21, drFromRight), "//server/.../file.txt");
-    EXPECT_EQ(Fit(path, 20, drFromRight), "//.../file.txt");
-}
-
-TEST(FileLabelFit, TrailingSeparatorShowsNoFileName) {
-    EXPECT_EQ(Fit("C:/dir/sub/", 10), "C:/.../");
-}
-
-TEST(FileLabelFit, LongerSeparator) {
-    EXPECT_EQ(Fit("C: > Program > Data > file.001", 26, drFromLeft, " > "),
-              "C: > ... > Data > file.001");
 }
 
 TEST(FileLabel, FollowsFileNameWidthAndDirection) {

@@ -1,4 +1,5 @@
 // The job files, piece names, checksum texts and the helpers of uUtils.
+#include "Text.h"
 #include "uCRC32.h"
 #include "uCore.h"
 #include "uJob.h"
@@ -273,9 +274,9 @@ TEST(LoadJobTest, HugeTextsAreQuotedShortened) {
     EXPECT_NE(error.find("22 ... 22"), std::string::npos) << error;
     EXPECT_NE(error.find("22223\"."), std::string::npos) << error;
     // A text without a long line is left as it is; a cut never splits a character.
-    EXPECT_EQ(ShortText("a\rb"), "a\rb");
+    EXPECT_EQ(ShortenedText("a\rb"), "a\rb");
     const std::string wide =
-        ShortText(std::string(200, 'a') + std::string(200, '\xc3') + "\xa9", 300);
+        ShortenedText(std::string(200, 'a') + std::string(200, '\xc3') + "\xa9", 300);
     for (std::size_t i = 0; i + 1 < wide.size(); ++i)
         EXPECT_FALSE(wide[i] == '\xc3' && wide[i + 1] == ' ') << i;
 }

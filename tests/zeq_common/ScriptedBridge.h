@@ -27,6 +27,7 @@ struct ScriptedBridge : IWindowBridge {
         ++synchronized;
         fn();
     }
+    void Post(std::function<void()> fn) override { fn(); }
     MsgAnswer MessageBox(const std::string& text, const std::string& caption, MsgIcon icon,
                          MsgButtons buttons) override {
         boxes.push_back({text, caption, icon, buttons});

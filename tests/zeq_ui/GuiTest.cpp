@@ -23,6 +23,7 @@ namespace {
 // A window side for a worker that is never asked anything.
 struct QuietBridge : IWindowBridge {
     void Synchronize(const std::function<void()>& fn) override { fn(); }
+    void Post(std::function<void()> fn) override { fn(); }
     MsgAnswer MessageBox(const std::string&, const std::string&, MsgIcon, MsgButtons) override {
         return MsgAnswer::Ok;
     }

@@ -2,4 +2,4 @@
 # pass, report and self-joining pack. No Qt.
 add_library(zeqcore STATIC uCore.cpp uJob.cpp uJoiner.cpp uUtils.cpp)
 target_include_directories(zeqcore PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(zeqcore PUBLIC platform ucrc32 Threads::Threads)
+target_link_libraries(zeqcore PUBLIC kit platform ucrc32 Threads::Threads)

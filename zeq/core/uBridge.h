@@ -4,24 +4,15 @@
 // below. The program implements this with its windows; tests with a script.
 #pragma once
 
-#include <cstdint>
-#include <functional>
+#include "MsgBox.h"
+#include "WindowThread.h"
+
 #include <string>
 
 struct JobState;
 
-enum class MsgIcon { None, Information, Warning, Error, Question, Stop };
-enum class MsgButtons { Ok, OkCancel, YesNo };
-enum class MsgAnswer { Ok, Cancel, Yes, No };
-
-class IWindowBridge {
+class IWindowBridge : public IWindowThread {
   public:
-    virtual ~IWindowBridge() = default;
-
-    // Runs fn on the window thread and returns when it has ended. Called from
-    // the window thread itself, it simply runs fn.
-    virtual void Synchronize(const std::function<void()>& fn) = 0;
-
     // The services below are called on the window thread only (inside Synchronize).
 
     // A modal message box. Line breaks in text are single carriage returns ("\r").

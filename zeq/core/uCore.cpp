@@ -1,5 +1,7 @@
 #include "uCore.h"
 
+#include "Text.h"
+
 #include "uCRC32.h"
 #include "uJoiner.h"
 
@@ -76,26 +78,19 @@ void Zeq::Wait() {
 }
 
 void Zeq::Pause() {
-    std::lock_guard<std::mutex> lock(gateLock_);
-    paused_ = true;
+    gate_.Close();
 }
 
 void Zeq::Resume() {
-    {
-        std::lock_guard<std::mutex> lock(gateLock_);
-        paused_ = false;
-    }
-    gateOpen_.notify_all();
+    gate_.Open();
 }
 
 bool Zeq::Paused() const {
-    std::lock_guard<std::mutex> lock(gateLock_);
-    return paused_;
+    return gate_.IsClosed();
 }
 
 void Zeq::PassGate() {
-    std::unique_lock<std::mutex> lock(gateLock_);
-    gateOpen_.wait(lock, [this] { return !paused_; });
+    gate_.Pass();
 }
 
 void Zeq::Stop(int code, const std::string& text, const std::string& caption, MsgIcon icon) {
@@ -167,7 +162,7 @@ void Zeq::Execute() {
     }
     AbandonPiece();
     if (!end.text.empty()) {
-        const std::string text = ShortText(end.text);
+        const std::string text = ShortenedText(end.text);
         bridge_.Synchronize(
             [&] { bridge_.MessageBox(text, end.caption, end.icon, MsgButtons::Ok); });
     }

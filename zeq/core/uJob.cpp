@@ -1,5 +1,7 @@
 #include "uJob.h"
 
+#include "Text.h"
+
 #include "uUtils.h"
 
 #include <algorithm>
@@ -337,7 +339,7 @@ bool ReadJobFiles(const std::string& folder, JobSettings& job, std::string& erro
 
 bool ReadJob(const std::string& folder, JobSettings& job, std::string& error) {
     if (ReadJobFiles(folder, job, error)) return true;
-    error = ShortText(error);
+    error = ShortenedText(error);
     return false;
 }
 

@@ -12,22 +12,6 @@ std::string LastComponent(const std::string& path) {
     return path.substr(start);
 }
 
-bool IsContinuationByte(char c) {
-    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-}
-
-std::string ShortLine(const std::string& line, std::size_t limit) {
-    static const std::string gap = " ... ";
-    if (line.size() <= limit || limit <= gap.size() + 2) return line;
-    std::size_t keep = limit - gap.size();
-    std::size_t head = keep - keep / 2, tail = line.size() - keep / 2;
-    // Never cut a multi-byte character in two.
-    while (head > 0 && IsContinuationByte(line[head]))
-        --head;
-    while (tail < line.size() && IsContinuationByte(line[tail]))
-        ++tail;
-    return line.substr(0, head) + gap + line.substr(tail);
-}
 } // namespace
 
 std::string ExtWithoutDot(const std::string& path) {
@@ -122,18 +106,6 @@ void EraseFolder(const std::string& folder, std::int64_t eraseOption,
     if (folder.empty()) return; // never the working folder by accident
     plat::Folder dir;
     if (dir.Open(folder)) EraseEntries(dir, folder, eraseOption, onEntry, keep);
-}
-
-std::string ShortText(const std::string& text, std::size_t limit) {
-    std::string out;
-    std::string::size_type start = 0;
-    for (;;) {
-        std::string::size_type end = text.find('\r', start);
-        out += ShortLine(text.substr(start, end - start), limit);
-        if (end == std::string::npos) return out;
-        out += '\r';
-        start = end + 1;
-    }
 }
 
 std::string NotRegularReason(const std::string& path) {

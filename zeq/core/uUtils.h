@@ -54,11 +54,6 @@ void EraseFolder(const std::string& folder, std::int64_t eraseOption,
                  const std::function<void(const std::string&)>& onEntry = {},
                  const plat::FileId* keep = nullptr);
 
-// A text fit to be quoted in a message: a line longer than limit bytes keeps
-// its start and its end, and " ... " stands for the middle. Each line of a
-// message (lines are separated by '\r') is shortened on its own, so a huge
-// path or pattern never makes a message box that cannot be laid out.
-std::string ShortText(const std::string& text, std::size_t limit = 300);
 
 // The lines of a message, separated by single carriage returns.
 std::string Lines(std::initializer_list<std::string> parts);

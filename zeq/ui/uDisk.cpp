@@ -18,9 +18,7 @@ TDisk::TDisk(JobState& job, TErase& erase, QWidget* parent)
     setModal(true);
     PlaceCentred(this, 375, 118);
 
-    Animate1 = new TAnimate(this);
-    Animate1->setGeometry(8, 8, 80, 50);
-    Animate1->SetCommonAVI(aviFindFolder);
+    Animate1 = new TAnimate(this, QRect(8, 8, 80, 50), aviFindFolder);
     Animate1->Play(0, 29, 0);
 
     diskPrompt =
@@ -28,9 +26,7 @@ TDisk::TDisk(JobState& job, TErase& erase, QWidget* parent)
     diskPrompt->move(16, 64);
     diskPrompt->adjustSize();
 
-    filePrompt = new TFileLabel(this);
-    filePrompt->setGeometry(16, 82, 265, 17);
-    filePrompt->SetDirection(drFromLeft);
+    filePrompt = new TFileLabel(this, QRect(16, 82, 265, 17), drFromLeft);
     filePrompt->SetAutoSize(false);
 
     OK = new QPushButton(QStringLiteral("Check !"), this);
@@ -152,7 +148,7 @@ bool TDisk::AskAbortBox() {
     connect(box.get(), &QMessageBox::buttonClicked, this, [this, yes](QAbstractButton* b) {
         if (b == yes) aborted_ = true;
     });
-    return AnswerOf(box->exec(), MsgButtons::YesNo) == MsgAnswer::Yes;
+    return AnswerOfResult(box->exec(), MsgButtons::YesNo) == MsgAnswer::Yes;
 }
 
 void TDisk::reject() {

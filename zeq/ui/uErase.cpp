@@ -19,18 +19,14 @@ TErase::TErase(JobState& job, QWidget* parent)
     setFont(DialogFont());
     PlaceCentred(this, 330, 122);
 
-    Animate1 = new TAnimate(this);
-    Animate1->setGeometry(0, 8, 304, 60);
-    Animate1->SetCommonAVI(aviDeleteFile);
+    Animate1 = new TAnimate(this, QRect(0, 8, 304, 60), aviDeleteFile);
     Animate1->Play(0, 24, 0);
 
     Label1 = new QLabel(QStringLiteral("Erasing files:"), this);
     Label1->move(11, 72);
     Label1->adjustSize();
 
-    tDisk = new TFileLabel(this);
-    tDisk->setGeometry(11, 96, 305, 17);
-    tDisk->SetDirection(drFromLeft);
+    tDisk = new TFileLabel(this, QRect(11, 96, 305, 17), drFromLeft);
     tDisk->SetAutoSize(false);
 
     Timer1 = new QTimer(this);

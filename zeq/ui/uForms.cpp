@@ -1,17 +1,11 @@
 #include "uForms.h"
 
 #include <QGuiApplication>
-#include <QMessageBox>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
 #include <QScreen>
 #include <QWidget>
-#include <memory>
-
-QString Local(const std::string& s) {
-    return QString::fromLocal8Bit(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 QFont WindowFont(const QStringList& families, int pixelHeight) {
     QFont font;
@@ -63,56 +57,4 @@ QIcon ZeqIcon() {
     p.setBrush(QColor(236, 190, 110));
     p.drawPie(pie.translated(3, -3), 0, 60 * 16);
     return QIcon(pixmap);
-}
-
-QMessageBox* MakeMessageBox(QWidget* owner, const std::string& text, const std::string& caption,
-                            MsgIcon icon, MsgButtons buttons) {
-    QString body = Local(text);
-    body.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    QMessageBox::Icon qIcon = QMessageBox::NoIcon;
-    switch (icon) {
-    case MsgIcon::None:
-        break;
-    case MsgIcon::Information:
-        qIcon = QMessageBox::Information;
-        break;
-    case MsgIcon::Warning:
-        qIcon = QMessageBox::Warning;
-        break;
-    case MsgIcon::Question:
-        qIcon = QMessageBox::Question;
-        break;
-    case MsgIcon::Error:
-    case MsgIcon::Stop:
-        qIcon = QMessageBox::Critical;
-        break;
-    }
-    QMessageBox::StandardButtons qButtons = QMessageBox::Ok;
-    if (buttons == MsgButtons::OkCancel) qButtons = QMessageBox::Ok | QMessageBox::Cancel;
-    if (buttons == MsgButtons::YesNo) qButtons = QMessageBox::Yes | QMessageBox::No;
-    auto* box = new QMessageBox(qIcon, Local(caption), body, qButtons, owner);
-    // The first button is the default one, as in the system's own boxes.
-    box->setDefaultButton(buttons == MsgButtons::YesNo ? QMessageBox::Yes : QMessageBox::Ok);
-    return box;
-}
-
-MsgAnswer AnswerOf(int result, MsgButtons buttons) {
-    switch (result) {
-    case QMessageBox::Ok:
-        return MsgAnswer::Ok;
-    case QMessageBox::Yes:
-        return MsgAnswer::Yes;
-    case QMessageBox::No:
-        return MsgAnswer::No;
-    default: // closed without a button: the box's escape answer
-        return buttons == MsgButtons::YesNo ? MsgAnswer::No
-               : buttons == MsgButtons::Ok  ? MsgAnswer::Ok
-                                            : MsgAnswer::Cancel;
-    }
-}
-
-MsgAnswer ShowMessageBox(QWidget* owner, const std::string& text, const std::string& caption,
-                         MsgIcon icon, MsgButtons buttons) {
-    std::unique_ptr<QMessageBox> box(MakeMessageBox(owner, text, caption, icon, buttons));
-    return AnswerOf(box->exec(), buttons);
 }

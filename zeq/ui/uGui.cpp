@@ -119,16 +119,12 @@ TGui::TGui(JobState& job, QWidget* parent)
     setWindowTitle(QStringLiteral("Zeq Split Engine: "));
     PlaceCentred(this, ClientWidth, CollapsedHeight);
 
-    FileName = new TFileLabel(this);
     // Its width follows the text it shows; it starts with no text and so no
     // width, and a piece's path then shows as its file name.
-    FileName->setGeometry(8, 3, 0, 13);
-    FileName->SetDirection(drFromLeft);
+    FileName = new TFileLabel(this, QRect(8, 3, 0, 13), drFromLeft);
     FileName->SetAutoSize(true);
 
-    avi = new TAnimate(this);
-    avi->setGeometry(8, 24, 272, 60);
-    avi->SetCommonAVI(aviCopyFile);
+    avi = new TAnimate(this, QRect(8, 24, 272, 60), aviCopyFile);
     avi->Play(0, 26, 0);
 
     Notice = new QLabel(QStringLiteral("Splitting into pies..."), this);
@@ -146,9 +142,7 @@ TGui::TGui(JobState& job, QWidget* parent)
     Action->setCheckable(true);
     Action->setToolTip(QStringLiteral("Pause or resume the split"));
 
-    MainFileName = new TFileLabel(this);
-    MainFileName->setGeometry(8, 128, 273, 17);
-    MainFileName->SetDirection(drFromLeft);
+    MainFileName = new TFileLabel(this, QRect(8, 128, 273, 17), drFromLeft);
     MainFileName->SetAutoSize(false);
 
     More = new TDropButton(QStringLiteral("More"), this);

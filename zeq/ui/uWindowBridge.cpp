@@ -5,20 +5,6 @@
 #include "uForms.h"
 #include "uGui.h"
 
-#include <QCoreApplication>
-#include <QThread>
-
-void TWindowBridge::Synchronize(const std::function<void()>& fn) {
-    QCoreApplication* app = QCoreApplication::instance();
-    if (QThread::currentThread() == app->thread()) {
-        fn();
-        return;
-    }
-    // Queued into the window thread's message loop; this thread waits for it.
-    QMetaObject::invokeMethod(
-        app, [&fn] { fn(); }, Qt::BlockingQueuedConnection);
-}
-
 MsgAnswer TWindowBridge::MessageBox(const std::string& text, const std::string& caption,
                                     MsgIcon icon, MsgButtons buttons) {
     return ShowMessageBox(&gui_, text, caption, icon, buttons);

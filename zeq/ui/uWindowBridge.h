@@ -2,6 +2,7 @@
 // requests on the window thread and answers them with the program's windows.
 #pragma once
 
+#include "WindowLoop.h"
 #include "uBridge.h"
 
 #include <string>
@@ -14,7 +15,8 @@ class TWindowBridge : public IWindowBridge {
   public:
     TWindowBridge(TGui& gui, TDisk& disk, TErase& erase) : gui_(gui), disk_(disk), erase_(erase) {}
 
-    void Synchronize(const std::function<void()>& fn) override;
+    void Synchronize(const std::function<void()>& fn) override { loop_.Synchronize(fn); }
+    void Post(std::function<void()> fn) override { loop_.Post(std::move(fn)); }
     // Owned by the main window.
     MsgAnswer MessageBox(const std::string& text, const std::string& caption, MsgIcon icon,
                          MsgButtons buttons) override;
@@ -29,4 +31,5 @@ class TWindowBridge : public IWindowBridge {
     TGui& gui_;
     TDisk& disk_;
     TErase& erase_;
+    WindowLoop loop_;
 };

@@ -1,29 +1,17 @@
 // TAnimate: a small decoration that plays one of the common clips (copying,
-// finding, deleting) in a loop. The clips are drawn with QPainter frame by
-// frame; a timer advances the frame only while the clip plays and the widget
-// is visible, and repaints only this widget.
+// finding, deleting) in a loop. The frames and the rules of playing are the
+// toolkit-free ones of AnimClipFrames; this widget draws the frames with
+// QPainter, and its timer advances the frame only while the clip plays and
+// the widget is visible, repainting only this widget.
 #pragma once
+
+#include "AnimClipFrames.h"
 
 #include <QImage>
 #include <QTimer>
 #include <QWidget>
 
-enum TCommonAVI {
-    aviNone,
-    aviFindFolder,   // a magnifier sweeping over a folder
-    aviFindFile,     // a magnifier sweeping over a document
-    aviFindComputer, // a magnifier sweeping over a computer
-    aviCopyFiles,    // several sheets flying from one folder to another
-    aviCopyFile,     // one sheet flying from one folder to another
-    aviDeleteFile,   // a sheet flying from a folder into a waste bin
-};
-
-// Frames in a clip (0 for aviNone) and the size it is drawn for.
-int ClipFrameCount(TCommonAVI clip);
-QSize ClipSize(TCommonAVI clip);
-
-// Draws frame number frame of a clip into rect; frames outside the clip are
-// taken modulo its length.
+// Draws frame number frame of a clip into rect, clipped to it.
 void DrawClipFrame(QPainter& painter, TCommonAVI clip, int frame, const QRect& rect);
 
 class TAnimate : public QWidget {
@@ -34,27 +22,29 @@ class TAnimate : public QWidget {
     static constexpr int FrameInterval = 70;
 
     explicit TAnimate(QWidget* parent = nullptr);
+    // Placed at geometry in its parent, showing the first frame of clip.
+    TAnimate(QWidget* parent, const QRect& geometry, TCommonAVI clip);
 
     // Choosing a clip shows its whole frame range and its first frame; a
     // playing animation goes on playing the new clip from its start.
-    TCommonAVI CommonAVI() const { return clip_; }
+    TCommonAVI CommonAVI() const { return player_.Clip(); }
     void SetCommonAVI(TCommonAVI value);
 
-    int FrameCount() const { return ClipFrameCount(clip_); }
+    int FrameCount() const { return player_.FrameCount(); }
 
     // The range played, both ends included, counted from 0.
-    int StartFrame() const { return startFrame_; }
-    void SetStartFrame(int value);
-    int StopFrame() const { return stopFrame_; }
-    void SetStopFrame(int value);
+    int StartFrame() const { return player_.StartFrame(); }
+    void SetStartFrame(int value) { player_.SetStartFrame(value); }
+    int StopFrame() const { return player_.StopFrame(); }
+    void SetStopFrame(int value) { player_.SetStopFrame(value); }
 
     // Passes through the range before the animation stops by itself; 0 loops
     // for ever.
-    int Repetitions() const { return repetitions_; }
-    void SetRepetitions(int value);
+    int Repetitions() const { return player_.Repetitions(); }
+    void SetRepetitions(int value) { player_.SetRepetitions(value); }
 
     // Turning it on plays from StartFrame; turning it off keeps the frame shown.
-    bool Active() const { return active_; }
+    bool Active() const { return player_.Active(); }
     void SetActive(bool value);
 
     void Play(int fromFrame, int toFrame, int count);
@@ -62,7 +52,7 @@ class TAnimate : public QWidget {
     // Shows one frame without playing.
     void Seek(int frame);
 
-    int CurrentFrame() const { return frame_; }
+    int CurrentFrame() const { return player_.Frame(); }
     // One step of the animation, as the timer makes it.
     void NextFrame();
     // The frame timer runs only while the clip plays on a visible widget.
@@ -71,7 +61,10 @@ class TAnimate : public QWidget {
     // The current frame as the widget shows it, at the given size.
     QImage Render(const QSize& size) const;
 
-    QSize sizeHint() const override { return ClipSize(clip_); }
+    QSize sizeHint() const override {
+        const TClipSize size = ClipSize(player_.Clip());
+        return {size.width, size.height};
+    }
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -81,12 +74,6 @@ class TAnimate : public QWidget {
   private:
     void UpdateTimer();
 
-    TCommonAVI clip_ = aviNone;
-    int startFrame_ = 0;
-    int stopFrame_ = 0;
-    int repetitions_ = 0;
-    bool active_ = false;
-    int frame_ = 0;
-    int passesDone_ = 0;
+    TClipPlayer player_;
     QTimer timer_;
 };

@@ -1,20 +1,16 @@
-// TFileLabel: a one-line label that shows a path and, when the path is wider
-// than the label, shortens it by putting an ellipsis in place of whole middle
-// components. The last component is always kept, and so is a drive prefix
-// such as "C:". The shown text is never set directly: it always follows
-// FileName, Separator, Direction, the label's width and its font.
+// TFileLabel: a one-line label that shows a path, shortened by the rules of
+// FileLblRules when it is wider than the label, measured in the label's font.
+// The shown text is never set directly: it always follows FileName,
+// Separator, Direction, the label's width and its font.
 #pragma once
+
+#include "FileLblRules.h"
 
 #include <QLabel>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
-
-enum TDirection {
-    drFromLeft,  // components next to the drive go first; those near the file name stay
-    drFromRight, // components next to the file name go first; those near the drive stay
-};
 
 class TFileLabel : public QLabel {
     Q_OBJECT
@@ -24,6 +20,8 @@ class TFileLabel : public QLabel {
     using TMeasure = std::function<int(const QString&)>;
 
     explicit TFileLabel(QWidget* parent = nullptr);
+    // Placed at geometry in its parent, shortening in the given direction.
+    TFileLabel(QWidget* parent, const QRect& geometry, TDirection direction);
 
     QString FileName() const { return fileName_; }
     void SetFileName(const QString& value);
@@ -43,19 +41,8 @@ class TFileLabel : public QLabel {
     void SetMeasure(TMeasure measure);
 
     // The components of FileName and whether the first one is a drive prefix.
-    const QStringList& Parts() const { return parts_; }
-    bool HasDrive() const { return hasDrive_; }
-
-    // Appends the components of text, divided by separator, to parts: n
-    // separators give n + 1 components, empty ones included. An empty
-    // separator divides nothing: the whole text is one component.
-    static void SplitPath(const QString& text, const QString& separator, QStringList& parts);
-
-    // The text shown for a path of the given components in a label width
-    // units wide. Pure: everything it depends on is passed in.
-    static QString FitPath(const QString& fileName, const QStringList& parts, bool hasDrive,
-                           const QString& separator, TDirection direction, int width,
-                           const TMeasure& measure);
+    QStringList Parts() const;
+    bool HasDrive() const { return path_.hasDrive; }
 
     // Rebuilds the parts list and the drive flag from FileName and Separator.
     void ParseFileName();
@@ -78,7 +65,7 @@ class TFileLabel : public QLabel {
     TDirection direction_ = drFromLeft;
     bool autoSize_ = false;
     TMeasure measure_;
-    QStringList parts_;
-    bool hasDrive_ = false;
+    TPathParts path_; // FileName and Separator in UTF-8, split
+
     bool fitting_ = false; // set while FitFileName resizes the label itself
 };

@@ -1,24 +1,11 @@
-#include "vShared.h"
+#include "PauseGate.h"
 
-TMsgAnswer StoppingAnswer(TMsgButtons buttons) {
-    switch (buttons) {
-    case mbOk:
-        return idOk;
-    case mbYesNo:
-        return idNo;
-    case mbOkCancel:
-    case mbYesNoCancel:
-        break;
-    }
-    return idCancel;
-}
-
-void TPauseGate::Close() {
+void PauseGate::Close() {
     std::lock_guard<std::mutex> lock(m_);
     closed_ = true;
 }
 
-void TPauseGate::Open() {
+void PauseGate::Open() {
     {
         std::lock_guard<std::mutex> lock(m_);
         closed_ = false;
@@ -26,7 +13,7 @@ void TPauseGate::Open() {
     cv_.notify_all();
 }
 
-void TPauseGate::Release() {
+void PauseGate::Release() {
     {
         std::lock_guard<std::mutex> lock(m_);
         released_ = true;
@@ -34,12 +21,12 @@ void TPauseGate::Release() {
     cv_.notify_all();
 }
 
-bool TPauseGate::IsClosed() const {
+bool PauseGate::IsClosed() const {
     std::lock_guard<std::mutex> lock(m_);
     return closed_ && !released_;
 }
 
-void TPauseGate::Pass() {
+void PauseGate::Pass() {
     std::unique_lock<std::mutex> lock(m_);
     if (!closed_ || released_) return;
     ++waiting_;
@@ -47,7 +34,7 @@ void TPauseGate::Pass() {
     --waiting_;
 }
 
-int TPauseGate::Waiting() const {
+int PauseGate::Waiting() const {
     std::lock_guard<std::mutex> lock(m_);
     return waiting_;
 }
