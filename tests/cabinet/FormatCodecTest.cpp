@@ -1,5 +1,5 @@
 // The checksum, name flags and block codecs on their own.
-#include "BlockCodecs.h"
+#include "MsZipCodec.h"
 #include "CabFormat.h"
 #include "CabImage.h"
 #include "TestUtil.h"

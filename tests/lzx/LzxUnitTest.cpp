@@ -1,6 +1,6 @@
 // The pieces of the LZX encoder on their own: Huffman code construction,
 // bit order, position slots, call translation and the encoder's framing.
-#include "Codec.h"
+#include "LzxCodec.h"
 #include "LzxBitWriter.h"
 #include "LzxEncoder.h"
 #include "LzxHuffman.h"

@@ -2,7 +2,7 @@
 // libmspack, must give back every file byte for byte.
 #include "QuantumCabWriter.h"
 
-#include "Codec.h"
+#include "QuantumCodec.h"
 #include "LzxReaders.h"
 #include "LzxTestData.h"
 #include "TestUtil.h"
