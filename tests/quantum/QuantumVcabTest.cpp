@@ -83,7 +83,7 @@ TEST(QuantumVcab, SpannedSetsWithReservesAndFolderThresholds) {
     for (const char* method : {"quantum:1:10", "quantum:4:16", "quantum:7:21"}) {
         SCOPED_TRACE(method);
         testutil::TempDir dir("quantum-vcab-set");
-        auto cabs = Pack(dir, inputs, {"-m", method, "-s", "120000", "-f", "300000", "-r", "40"});
+        auto cabs = Pack(dir, inputs, {"-m", method, "-s", "120000", "-F", "300000", "-r", "40"});
         EXPECT_GE(cabs.size(), 3u);
         ExtractAll(cabs, inputs);
     }
