@@ -96,7 +96,7 @@ TEST(QuantumVcab, RefusesLevelsAndWindowsOutOfRange) {
         testutil::WriteFile(dir / "a.txt", "a");
         testutil::RunResult run =
             testutil::Run({VCAB_PATH, "-m", method, dir / "out.cab", dir / "a.txt"});
-        EXPECT_EQ(run.exitCode, 1) << method << ": " << run.output;
+        EXPECT_EQ(run.exitCode, 2) << method << ": " << run.output; // a wrong command line
         EXPECT_FALSE(testutil::Exists(dir / "out.cab")) << method;
     }
 }

@@ -53,7 +53,6 @@ TEST_F(VcabTest, BadUsageExitsWithTwo) {
                                                {"--quiet=1", dir / "x.cab", a},
                                                {"-l", "-x", dir / "x.cab"},
                                                {"--verify", "-t", dir / "x.cab"},
-                                               {dir / "x.cab"},
                                                {"-s"}}) {
         testutil::RunResult r = Vcab(args);
         EXPECT_EQ(r.exitCode, 2) << r.output;

@@ -213,8 +213,6 @@ Options Parse(int argc, char** argv, bool& done) {
         }
     }
     if (o.operands.empty()) throw UsageError{"no cabinet named"};
-    if (o.action == Action::Make && o.operands.size() < 2)
-        throw UsageError{"nothing to store in " + o.operands[0]};
     if (o.action != Action::Make && o.verify) throw UsageError{"--verify is for making cabinets"};
     if (!o.directory.empty() && o.action != Action::Extract)
         throw UsageError{"-d is for extracting"};
