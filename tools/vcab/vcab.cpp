@@ -276,6 +276,11 @@ class Inputs {
             return false;
         }
         const std::string stored = prefix.empty() ? name : prefix + "\\" + name;
+        if (stored.size() > 255) {
+            std::fprintf(stderr, "vcab: %s: the stored name %s is longer than 255 bytes\n",
+                         path.c_str(), stored.c_str());
+            return false;
+        }
         auto taken = std::find_if(inputs_.begin(), inputs_.end(),
                                   [&](const Input& in) { return in.stored == stored; });
         if (taken != inputs_.end()) {
