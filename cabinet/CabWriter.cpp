@@ -1,7 +1,6 @@
 #include "CabWriter.h"
 
-#include "BlockCodecs.h"
-#include "CodecFactory.h"
+#include "CodecRegistry.h"
 
 #include <algorithm>
 #include <cstring>
@@ -197,35 +196,10 @@ void CabWriter::BeginCall(PFNFCIGETNEXTCABINET next, PFNFCISTATUS status) {
     abortRequested_ = false;
 }
 
-namespace {
-CodecFactory g_factory = nullptr;
-} // namespace
-
-std::unique_ptr<Codec> MakeCodec(TCOMP type) {
-    if (type == tcompTYPE_NONE) return MakeStoreCodec();
-    if (type == tcompTYPE_MSZIP) return MakeMsZipCodec();
-    if ((type & 0x000F) == tcompTYPE_LZX && (type & 0xE0F0) == 0) {
-        int window = type >> tcompSHIFT_LZX_WINDOW;
-        if (window >= 15 && window <= 21) return MakeLzxCodec(window);
-    }
-    if ((type & 0xE00F) == tcompTYPE_QUANTUM) {
-        // Level in bits 4..7, window exponent in bits 8..12; both zero: the best.
-        int level = (type >> 4) & 0xF;
-        int window = (type >> 8) & 0x1F;
-        if (level == 0 && window == 0) return MakeQuantumCodec(7, 21);
-        return MakeQuantumCodec(level, window);
-    }
-    return nullptr;
-}
-
-void SetCodecFactory(CodecFactory factory) {
-    g_factory = factory;
-}
-
 Codec* CabWriter::CodecFor(TCOMP type) {
     for (auto& [t, c] : codecs_)
         if (t == type) return c.get();
-    std::unique_ptr<Codec> c = g_factory ? g_factory(type) : nullptr;
+    std::unique_ptr<Codec> c = factory_ ? factory_(type) : nullptr;
     if (!c) c = MakeCodec(type);
     if (!c) throw Fail(FCIERR_BAD_COMPR_TYPE);
     codecs_.emplace_back(type, std::move(c));
@@ -235,9 +209,8 @@ Codec* CabWriter::CodecFor(TCOMP type) {
 // ---- folders --------------------------------------------------------------------
 
 std::uint32_t CabWriter::MaxPayload(TCOMP type) const {
-    if (type == tcompTYPE_NONE) return BlockSize;
-    if (type == tcompTYPE_MSZIP) return BlockSize + 12;
-    return MaxBlockPayload;
+    const CodecEntry* entry = FindCodec(type);
+    return entry ? entry->maxPayload : MaxBlockPayload;
 }
 
 // The format allows 65535 data block records per folder over all cabinets, cut

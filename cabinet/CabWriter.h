@@ -24,6 +24,7 @@
 #include "CabFormat.h"
 #include "CallbackAlloc.h"
 #include "Codec.h"
+#include "CodecRegistry.h"
 #include "fci.h"
 
 #include <memory>
@@ -72,6 +73,9 @@ class CabWriter {
 
     // After a failure that left the writer inconsistent every later call fails.
     void MarkBroken(const Failure& f);
+
+    // A factory asked before the registry for each compression code not used yet.
+    void SetCodecFactory(CodecFactory factory) { factory_ = factory; }
 
   private:
     struct FileRec {
@@ -198,6 +202,7 @@ class CabWriter {
     std::uint64_t pendingRecordBytes_ = 0; // records owed to the folder's unlisted files
     bool abortRequested_ = false;
 
+    CodecFactory factory_ = nullptr;
     std::vector<std::pair<TCOMP, std::unique_ptr<Codec>>> codecs_;
 };
 

@@ -3,6 +3,7 @@
 #include "fci.h"
 
 #include "CabWriter.h"
+#include "CodecRegistry.h"
 
 #include <new>
 
@@ -119,4 +120,11 @@ BOOL FCIDestroy(HFCI hfci) {
     c->~Context();
     release(c);
     return ok ? TRUE : FALSE;
+}
+
+bool cab::SetContextCodecFactory(HFCI hfci, CodecFactory factory) {
+    Context* c = FromHandle(hfci);
+    if (!c) return false;
+    c->writer.SetCodecFactory(factory);
+    return true;
 }

@@ -168,5 +168,7 @@ bool SetCurrentThreadPriority(int level);
 void SleepMs(unsigned ms);
 std::uint64_t MonotonicMs();
 [[noreturn]] void ExitProcess(int code);
+// True when the process's standard error goes to a terminal.
+bool StderrIsTerminal();
 
 } // namespace plat

@@ -14,9 +14,12 @@
 // --random-vcab METHOD BYTES WALL CPU (vcab on FILE), with the time of LZX:21
 // over that of MSZIP: random data is stored, and should cost no more than
 // MSZIP's stored blocks.
-#include "Codec.h"
+#include "LzxCodec.h"
+#ifdef HAVE_QUANTUM
+#include "QuantumCodec.h"
+#endif
 #ifdef HAVE_MSZIP
-#include "BlockCodecs.h"
+#include "MsZipCodec.h"
 #endif
 
 #include <zlib.h>

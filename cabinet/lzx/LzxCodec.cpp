@@ -1,4 +1,5 @@
-#include "Codec.h"
+#include "LzxCodec.h"
+
 #include "LzxEncoder.h"
 
 namespace cab {
@@ -28,7 +29,16 @@ class LzxCodec final : public Codec {
     lzx::Encoder encoder_;
 };
 
+// Code 3 with the window exponent in bits 8 to 12 and nothing else.
+std::unique_ptr<Codec> MakeForCode(std::uint16_t code) {
+    if ((code & 0xE0F0) != 0) return nullptr;
+    return MakeLzxCodec(code >> 8);
+}
+
 } // namespace
+
+// A block that does not compress grows by an uncompressed block's header.
+const CodecEntry LzxCodecEntry{0x0003, "LZX", 32768 + 6144, MakeForCode};
 
 std::unique_ptr<Codec> MakeLzxCodec(int windowExponent) {
     if (windowExponent < lzx::MinWindowExponent || windowExponent > lzx::MaxWindowExponent)

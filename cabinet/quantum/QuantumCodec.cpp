@@ -1,4 +1,4 @@
-#include "Codec.h"
+#include "QuantumCodec.h"
 #include "QuantumEncoder.h"
 
 #include <deque>
@@ -34,7 +34,20 @@ class QuantumCodec final : public Codec {
     std::deque<CompressedBlock> ready_;
 };
 
+// Code 2 with the level in bits 4 to 7 and the window exponent in bits 8 to 12;
+// both zero ask for the best: level 7, window 2^21.
+std::unique_ptr<Codec> MakeForCode(std::uint16_t code) {
+    if ((code & 0xE000) != 0) return nullptr;
+    const int level = (code >> 4) & 0xF;
+    const int window = (code >> 8) & 0x1F;
+    if (level == 0 && window == 0)
+        return MakeQuantumCodec(quantum::MaxLevel, quantum::MaxWindowExponent);
+    return MakeQuantumCodec(level, window);
+}
+
 } // namespace
+
+const CodecEntry QuantumCodecEntry{0x0002, "Quantum", 32768 + 6144, MakeForCode};
 
 std::unique_ptr<Codec> MakeQuantumCodec(int level, int windowExponent) {
     if (level < quantum::MinLevel || level > quantum::MaxLevel) return nullptr;

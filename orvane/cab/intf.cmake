@@ -5,7 +5,7 @@ add_library(cabintf STATIC ${CMAKE_CURRENT_LIST_DIR}/vCabIntf.cpp)
 target_include_directories(cabintf PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 if(VELMORA_SYSTEM_CABINET)
   # Our fci.h declares the calls; the library behind them is cabinet.dll.
-  target_include_directories(cabintf PRIVATE ${PROJECT_SOURCE_DIR}/cabinet)
+  target_include_directories(cabintf PRIVATE ${PROJECT_SOURCE_DIR}/cabinet/include)
   target_link_libraries(cabintf PUBLIC ${VELMORA_CABINET_IMPORT_LIB} platform)
 else()
   target_link_libraries(cabintf PUBLIC cabinet platform)

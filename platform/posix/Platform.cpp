@@ -508,6 +508,10 @@ bool SetCurrentThreadPriority(int level) {
     return false;
 }
 
+bool StderrIsTerminal() {
+    return ::isatty(STDERR_FILENO) == 1;
+}
+
 void SleepMs(unsigned ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }

@@ -51,8 +51,10 @@ CCAB FakeIo::MakeCcab(ULONG cb, ULONG threshold) const {
 }
 
 HFCI FakeIo::Create(CCAB& ccab) {
-    return FCICreate(&erf, Placed, Alloc, Free, Open, Read, Write, Close, Seek, Delete, TempFile,
-                     &ccab, this);
+    HFCI h = FCICreate(&erf, Placed, Alloc, Free, Open, Read, Write, Close, Seek, Delete, TempFile,
+                       &ccab, this);
+    if (h && codecs) cab::SetContextCodecFactory(h, codecs);
+    return h;
 }
 
 bool FakeIo::Add(HFCI h, const std::string& source, const std::string& name, TCOMP type,

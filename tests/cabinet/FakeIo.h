@@ -3,6 +3,7 @@
 // make single callbacks fail.
 #pragma once
 
+#include "CodecRegistry.h"
 #include "fci.h"
 
 #include <functional>
@@ -69,6 +70,8 @@ struct FakeIo {
     // ---- driving the engine
     ERF erf{};
     CCAB MakeCcab(ULONG cb = 0x7FFFFFFF, ULONG threshold = 0x7FFFFFFF) const;
+    // Contexts made by Create ask this factory before the engine's registry.
+    cab::CodecFactory codecs = nullptr;
     HFCI Create(CCAB& ccab);
     bool Add(HFCI h, const std::string& source, const std::string& name,
              TCOMP type = tcompTYPE_MSZIP, bool execute = false);

@@ -1,7 +1,7 @@
 // The checksum, name flags and block codecs on their own.
-#include "BlockCodecs.h"
 #include "CabFormat.h"
 #include "CabImage.h"
+#include "MsZipCodec.h"
 #include "TestUtil.h"
 
 #include <gtest/gtest.h>

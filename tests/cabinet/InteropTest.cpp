@@ -131,7 +131,7 @@ TEST_F(InteropTest, FilesThatCrossTheFolderThreshold) {
     for (int i = 0; i < 12; ++i)
         Make("part" + std::to_string(i),
              i % 2 ? Text(20000 + 1500 * i, i) : testutil::RandomBytes(25000, i));
-    Single(dir / "folders.cab", {"-f", "30000"});
+    Single(dir / "folders.cab", {"-F", "30000"});
     CabImage cab = CabImage::Load(dir / "folders.cab");
     EXPECT_GE(cab.folders.size(), 4u);
 }
@@ -211,7 +211,7 @@ TEST_F(InteropTest, SpannedSetExtractedFromItsFirstCabinet) {
     Make("e-empty", "");
     Make("f-random.bin", testutil::RandomBytes(90000, 5));
     Make("g-small.txt", Text(700, 6));
-    std::vector<std::string> args = {"-s", "50000", "-f", "120000", "-i", "4242", dir / "set.cab"};
+    std::vector<std::string> args = {"-s", "50000", "-F", "120000", "-i", "4242", dir / "set.cab"};
     for (const std::string& p : Paths())
         args.push_back(p);
     testutil::RunResult r = Vcab(args);

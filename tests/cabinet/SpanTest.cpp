@@ -2,7 +2,7 @@
 // hold blocks back, and a randomized sweep over sizes and settings. Sets are
 // read back with libmspack and checked rule by rule with CabImage.
 #include "CabImage.h"
-#include "CodecFactory.h"
+#include "CodecRegistry.h"
 #include "FakeIo.h"
 #include "Readers.h"
 #include "TestData.h"
@@ -69,13 +69,11 @@ std::unique_ptr<cab::Codec> HoldingFactory(TCOMP type) {
     return std::make_unique<HoldingCodec>(std::move(inner), g_hold);
 }
 
-struct HoldBlocks {
-    explicit HoldBlocks(std::size_t n) {
-        g_hold = n;
-        cab::SetCodecFactory(HoldingFactory);
-    }
-    ~HoldBlocks() { cab::SetCodecFactory(nullptr); }
-};
+// The contexts io makes hold n blocks back in every codec.
+void HoldBlocks(FakeIo& io, std::size_t n) {
+    g_hold = n;
+    io.codecs = HoldingFactory;
+}
 
 bool Continues(std::uint16_t folder) {
     return folder == 0xFFFE || folder == 0xFFFF;
@@ -243,8 +241,8 @@ TEST(SpanTest, EmptyFilesAtBlockBoundariesAndCuts) {
 
 TEST(SpanTest, CodecThatHoldsBlocksBack) {
     for (std::size_t hold : {1u, 4u, 1000u}) {
-        HoldBlocks holding(hold);
         FakeIo io;
+        HoldBlocks(io, hold);
         std::map<std::string, std::string> expect;
         std::mt19937 rng(static_cast<unsigned>(hold));
         for (int i = 0; i < 120; ++i) {
@@ -290,9 +288,8 @@ TEST(SpanTest, RandomizedSets) {
     for (unsigned seed = 1; seed <= count; ++seed) {
         SCOPED_TRACE("seed " + std::to_string(seed));
         std::mt19937 rng(seed);
-        std::unique_ptr<HoldBlocks> holding;
-        if (seed % 4 == 0) holding = std::make_unique<HoldBlocks>(rng() % 6);
         FakeIo io;
+        if (seed % 4 == 0) HoldBlocks(io, rng() % 6);
         CCAB ccab =
             io.MakeCcab(4000 + rng() % 150000, rng() % 2 ? 50000 + rng() % 500000 : 0x7FFFFFFF);
         if (seed % 3 == 0) {

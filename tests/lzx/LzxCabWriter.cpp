@@ -1,6 +1,6 @@
 #include "LzxCabWriter.h"
 
-#include "Codec.h"
+#include "LzxCodec.h"
 
 #include <memory>
 

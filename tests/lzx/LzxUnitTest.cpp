@@ -1,7 +1,7 @@
 // The pieces of the LZX encoder on their own: Huffman code construction,
 // bit order, position slots, call translation and the encoder's framing.
-#include "Codec.h"
 #include "LzxBitWriter.h"
+#include "LzxCodec.h"
 #include "LzxEncoder.h"
 #include "LzxHuffman.h"
 #include "LzxTables.h"

@@ -84,7 +84,7 @@ TEST(LzxVcabSets, SpannedSetWithSeveralFolders) {
     }
     testutil::TempDir dir("lzx-vcab-set");
     // Small cabinets and a folder threshold that closes several folders.
-    auto cabs = Pack(dir, inputs, {"-m", "lzx:21", "-s", "150000", "-f", "400000"});
+    auto cabs = Pack(dir, inputs, {"-m", "lzx:21", "-s", "150000", "-F", "400000"});
     EXPECT_GE(cabs.size(), 4u);
     ExtractAll(cabs, inputs);
 }
@@ -92,7 +92,7 @@ TEST(LzxVcabSets, SpannedSetWithSeveralFolders) {
 TEST(LzxVcabSets, LargeFilesInSmallCabinets) {
     std::vector<Input> inputs = {{"big.txt", Text(2600000, 5)}, {"big.exe", OwnExecutable(900000)}};
     testutil::TempDir dir("lzx-vcab-big");
-    auto cabs = Pack(dir, inputs, {"-m", "lzx:18", "-s", "400000", "-f", "100000000"});
+    auto cabs = Pack(dir, inputs, {"-m", "lzx:18", "-s", "400000", "-F", "100000000"});
     EXPECT_GE(cabs.size(), 2u);
     ExtractAll(cabs, inputs);
 }

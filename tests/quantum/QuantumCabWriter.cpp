@@ -1,6 +1,6 @@
 #include "QuantumCabWriter.h"
 
-#include "Codec.h"
+#include "QuantumCodec.h"
 
 #include <algorithm>
 #include <memory>

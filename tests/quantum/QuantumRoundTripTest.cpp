@@ -2,9 +2,9 @@
 // libmspack, must give back every file byte for byte.
 #include "QuantumCabWriter.h"
 
-#include "Codec.h"
 #include "LzxReaders.h"
 #include "LzxTestData.h"
+#include "QuantumCodec.h"
 #include "TestUtil.h"
 
 #include <gtest/gtest.h>

@@ -83,7 +83,7 @@ TEST(QuantumVcab, SpannedSetsWithReservesAndFolderThresholds) {
     for (const char* method : {"quantum:1:10", "quantum:4:16", "quantum:7:21"}) {
         SCOPED_TRACE(method);
         testutil::TempDir dir("quantum-vcab-set");
-        auto cabs = Pack(dir, inputs, {"-m", method, "-s", "120000", "-f", "300000", "-r", "40"});
+        auto cabs = Pack(dir, inputs, {"-m", method, "-s", "120000", "-F", "300000", "-r", "40"});
         EXPECT_GE(cabs.size(), 3u);
         ExtractAll(cabs, inputs);
     }
@@ -96,7 +96,7 @@ TEST(QuantumVcab, RefusesLevelsAndWindowsOutOfRange) {
         testutil::WriteFile(dir / "a.txt", "a");
         testutil::RunResult run =
             testutil::Run({VCAB_PATH, "-m", method, dir / "out.cab", dir / "a.txt"});
-        EXPECT_EQ(run.exitCode, 1) << method << ": " << run.output;
+        EXPECT_EQ(run.exitCode, 2) << method << ": " << run.output; // a wrong command line
         EXPECT_FALSE(testutil::Exists(dir / "out.cab")) << method;
     }
 }

@@ -96,7 +96,7 @@ cases=(mszip lzx none span)
 pack mszip -m mszip
 pack lzx -m lzx:21
 pack none -m none -r 200
-pack span -m mszip -s 150000 -f 400000
+pack span -m mszip -s 150000 -F 400000
 
 for case in "${cases[@]}"; do
     lin=$(cd "lin/$case" && ls | sort) win=$(cd "win/$case" && ls *.cab | sort)

@@ -1,4 +1,4 @@
-#include "BlockCodecs.h"
+#include "MsZipCodec.h"
 
 #include <cstring>
 #include <deque>
@@ -22,19 +22,6 @@ class QueueingCodec : public Codec {
   protected:
     void Reset() { ready_.clear(); }
     std::deque<CompressedBlock> ready_;
-};
-
-class StoreCodec final : public QueueingCodec {
-  public:
-    void BeginFolder() override { Reset(); }
-    bool Put(const std::uint8_t* data, std::size_t size) override {
-        if (size == 0 || size > BlockSize) return false;
-        CompressedBlock b;
-        b.data.assign(data, data + size);
-        b.uncompressedSize = static_cast<std::uint16_t>(size);
-        ready_.push_back(std::move(b));
-        return true;
-    }
 };
 
 // One deflate stream runs through the whole folder, so every block can refer
@@ -116,11 +103,16 @@ class MsZipCodec final : public QueueingCodec {
     bool ok_ = false;
 };
 
+std::unique_ptr<Codec> MakeForCode(std::uint16_t code) {
+    if (code != 0x0001) return nullptr; // MSZIP has no parameters
+    return std::make_unique<MsZipCodec>(MsZipTuning{});
+}
+
 } // namespace
 
-std::unique_ptr<Codec> MakeStoreCodec() {
-    return std::make_unique<StoreCodec>();
-}
+// A stored deflate block of 32768 bytes with its header, after "CK".
+const CodecEntry MsZipCodecEntry{0x0001, "MSZIP", static_cast<std::uint32_t>(BlockSize + 12),
+                                 MakeForCode};
 
 std::unique_ptr<Codec> MakeMsZipCodec(const MsZipTuning& tuning) {
     return std::make_unique<MsZipCodec>(tuning);

@@ -1,5 +1,5 @@
-// The vcab tool: options, names of the cabinets of a set, its report lines and
-// exit codes.
+// The vcab tool: options, names of the cabinets of a set, folders taken in,
+// its report lines and exit codes, and reading cabinets back.
 #include "CabImage.h"
 #include "Readers.h"
 #include "TestUtil.h"
@@ -28,7 +28,17 @@ class VcabTest : public ::testing::Test {
     }
 };
 
-TEST_F(VcabTest, BadUsageExitsWithOne) {
+TEST_F(VcabTest, HelpAndVersionExitWithZero) {
+    testutil::RunResult help = Vcab({"--help"});
+    EXPECT_EQ(help.exitCode, 0) << help.output;
+    for (const char* part : {"usage: vcab", "--folder-threshold", "--verify", "Exit codes"})
+        EXPECT_NE(help.output.find(part), std::string::npos) << part;
+    testutil::RunResult version = Vcab({"--version"});
+    EXPECT_EQ(version.exitCode, 0) << version.output;
+    EXPECT_EQ(version.output.rfind("vcab ", 0), 0u) << version.output;
+}
+
+TEST_F(VcabTest, BadUsageExitsWithTwo) {
     std::string a = File("a", "a");
     for (std::vector<std::string> args :
          std::vector<std::vector<std::string>>{{},
@@ -39,14 +49,21 @@ TEST_F(VcabTest, BadUsageExitsWithOne) {
                                                {"-s", "12x", dir / "x.cab", a},
                                                {"-r", "60001", dir / "x.cab", a},
                                                {"-i", "65536", dir / "x.cab", a},
-                                               {"-f", "-1", dir / "x.cab", a},
-                                               {"-q", "1", dir / "x.cab", a},
+                                               {"-F", "-1", dir / "x.cab", a},
+                                               {"--quiet=1", dir / "x.cab", a},
+                                               {"-l", "-x", dir / "x.cab"},
+                                               {"--verify", "-t", dir / "x.cab"},
                                                {"-s"}}) {
         testutil::RunResult r = Vcab(args);
-        EXPECT_EQ(r.exitCode, 1) << r.output;
+        EXPECT_EQ(r.exitCode, 2) << r.output;
         EXPECT_NE(r.output.find("usage: vcab"), std::string::npos) << r.output;
     }
     EXPECT_FALSE(fs::exists(dir / "x.cab"));
+    // The folder threshold was once -f: its number is never taken for a name.
+    testutil::RunResult r = Vcab({"-f", "4000", dir / "x.cab", a});
+    EXPECT_EQ(r.exitCode, 2) << r.output;
+    EXPECT_NE(r.output.find("the folder threshold is -F"), std::string::npos) << r.output;
+    EXPECT_FALSE(fs::exists("4000"));
 }
 
 TEST_F(VcabTest, StoresFilesUnderTheirOwnNames) {
@@ -92,13 +109,106 @@ TEST_F(VcabTest, CabinetNameWithoutExtension) {
     EXPECT_TRUE(fs::exists(dir / "set2"));
 }
 
-TEST_F(VcabTest, ExistingCabinetIsLeftAlone) {
+TEST_F(VcabTest, ExistingCabinetIsReplacedOnlyWhenAsked) {
     testutil::WriteFile(dir / "out.cab", "keep me");
     std::string a = File("a", "a");
     testutil::RunResult r = Vcab({dir / "out.cab", a});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.output.find("Cabinet already exists"), std::string::npos) << r.output;
     EXPECT_EQ(testutil::ReadFile(dir / "out.cab"), "keep me");
+    // With -f the cabinet is replaced, and the old one is not stored in the new
+    // one when its folder is packed.
+    r = Vcab({"-f", dir / "out.cab", dir.path()});
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    cabtest::Extraction x = cabtest::ExtractWith(cabtest::Reader::Cabextract, dir / "out.cab");
+    ASSERT_TRUE(x.ok) << x.log;
+    ASSERT_EQ(x.files.size(), 1u) << x.log;
+    EXPECT_EQ(x.files.begin()->second, "a");
+}
+
+// Folders are taken in recursively: paths below the folder given are kept,
+// led by its own name, or with -n only the names, each name once.
+TEST_F(VcabTest, FoldersAreTakenInRecursively) {
+    fs::create_directories(dir / "tree/sub/deeper");
+    fs::create_directories(dir / "tree/empty");
+    File("tree/top.txt", "top");
+    File("tree/sub/mid.txt", "mid");
+    File("tree/sub/deeper/low.bin", testutil::RandomBytes(70000, 6));
+    std::string single = File("single.txt", "single");
+    testutil::RunResult r = Vcab({"-m", "lzx:16", dir / "t.cab", dir / "tree/", single});
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    CabImage cab = CabImage::Load(dir / "t.cab");
+    ASSERT_TRUE(cab.ok()) << cab.ProblemText();
+    std::vector<std::string> names;
+    for (const auto& f : cab.files)
+        names.push_back(f.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"tree\\sub\\deeper\\low.bin", "tree\\sub\\mid.txt",
+                                               "tree\\top.txt", "single.txt"}));
+    for (cabtest::Reader reader : {cabtest::Reader::Cabextract, cabtest::Reader::SevenZip}) {
+        cabtest::Extraction x = cabtest::ExtractWith(reader, dir / "t.cab");
+        ASSERT_TRUE(x.ok) << x.log;
+        EXPECT_TRUE(x.files["tree/sub/deeper/low.bin"] ==
+                    testutil::ReadFile(dir / "tree/sub/deeper/low.bin"))
+            << cabtest::ReaderName(reader);
+        EXPECT_EQ(x.files["tree/top.txt"], "top");
+    }
+
+    r = Vcab({"-n", dir / "n.cab", dir / "tree"});
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    names.clear();
+    for (const auto& f : CabImage::Load(dir / "n.cab").files)
+        names.push_back(f.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"low.bin", "mid.txt", "top.txt"}));
+
+    // Two files under one name are refused before a cabinet is begun.
+    File("tree/sub/top.txt", "another top");
+    r = Vcab({"-n", dir / "d.cab", dir / "tree"});
+    EXPECT_EQ(r.exitCode, 1) << r.output;
+    EXPECT_NE(r.output.find("the name top.txt is already stored"), std::string::npos) << r.output;
+    EXPECT_FALSE(fs::exists(dir / "d.cab"));
+}
+
+// Listing, testing and extracting through libmspack, and --verify, on a set.
+TEST_F(VcabTest, ReadsBackWhatItWrites) {
+    fs::create_directories(dir / "in/sub");
+    const std::string big = testutil::RandomBytes(150000, 7);
+    File("in/sub/big.bin", big);
+    File("in/small.txt", "small");
+    testutil::RunResult r =
+        Vcab({"--verify", "-m", "quantum:4:16", "-s", "60000", dir / "v.cab", dir / "in"});
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    ASSERT_TRUE(fs::exists(dir / "v3.cab")) << r.output;
+
+    r = Vcab({"-l", dir / "v.cab"});
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_NE(r.output.find("150000 | "), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("in\\sub\\big.bin"), std::string::npos) << r.output;
+
+    r = Vcab({"-t", dir / "v.cab"});
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_NE(r.output.find("2 files, all OK"), std::string::npos) << r.output;
+
+    r = Vcab({"-x", "-q", "-d", dir / "out/here", dir / "v.cab"});
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_EQ(r.output, "");
+    EXPECT_TRUE(testutil::ReadFile(dir / "out/here/in/sub/big.bin") == big);
+    EXPECT_EQ(testutil::ReadFile(dir / "out/here/in/small.txt"), "small");
+    // An existing file is replaced only with -f.
+    testutil::WriteFile(dir / "out/here/in/small.txt", "changed");
+    r = Vcab({"-x", "-q", "-d", dir / "out/here", dir / "v.cab"});
+    EXPECT_EQ(r.exitCode, 1) << r.output;
+    EXPECT_EQ(testutil::ReadFile(dir / "out/here/in/small.txt"), "changed");
+    r = Vcab({"-x", "-q", "-f", "-d", dir / "out/here", dir / "v.cab"});
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_EQ(testutil::ReadFile(dir / "out/here/in/small.txt"), "small");
+
+    // A damaged data block fails the test.
+    std::string second = testutil::ReadFile(dir / "v2.cab");
+    second[second.size() / 2] ^= 0x55;
+    testutil::WriteFile(dir / "v2.cab", second);
+    r = Vcab({"-t", dir / "v.cab"});
+    EXPECT_EQ(r.exitCode, 1) << r.output;
+    EXPECT_NE(r.output.find("big.bin"), std::string::npos) << r.output;
 }
 
 TEST_F(VcabTest, MissingInputReportsTheErrorText) {
@@ -159,13 +269,16 @@ TEST_F(VcabTest, OnlyRegularFilesUnderPlainNamesAreStored) {
     std::string fifo = dir / "fifo";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     fs::create_directories(dir / "folder");
+    std::string inner = dir / "folder/pipe";
+    ASSERT_EQ(::mkfifo(inner.c_str(), 0600), 0);
     std::string a = File("a", "a");
-    // A pipe is refused without waiting for a writer; a device is not taken
-    // for an empty file.
+    // A pipe is refused without waiting for a writer, also inside a folder
+    // taken in; a device is not taken for an empty file.
     for (const std::string& odd : {std::string("/dev/zero"), fifo, dir / "folder"}) {
         testutil::RunResult r = Vcab({dir / "o.cab", a, odd});
         EXPECT_EQ(r.exitCode, 1) << r.output;
-        EXPECT_NE(r.output.find(odd + ": not a regular file"), std::string::npos) << r.output;
+        const std::string named = odd == dir / "folder" ? inner : odd;
+        EXPECT_NE(r.output.find(named + ": not a regular file"), std::string::npos) << r.output;
         EXPECT_FALSE(fs::exists(dir / "o.cab")) << odd;
         fs::remove(dir / "o.cab");
     }

@@ -1,4 +1,4 @@
-// The engine's own block codecs: "none" (blocks stored as they are) and MSZIP.
+// The MSZIP codec: deflate through zlib, one data block at a time.
 #pragma once
 
 #include "Codec.h"
@@ -18,11 +18,12 @@ struct MsZipTuning {
     int maxChain = 96;
 };
 
-std::unique_ptr<Codec> MakeStoreCodec();
-
 // MSZIP: each block is "CK" followed by a raw deflate stream that ends with a
 // final block. Every block after the first of a folder may refer back into the
 // block before it. Data that does not compress is stored.
 std::unique_ptr<Codec> MakeMsZipCodec(const MsZipTuning& tuning = MsZipTuning{});
+
+// The registry's entry: code 1, no parameters, with the default tuning.
+extern const CodecEntry MsZipCodecEntry;
 
 } // namespace cab
