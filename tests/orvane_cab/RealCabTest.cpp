@@ -99,6 +99,7 @@ TEST_F(RealCabTest, SpannedSetOfThreeCabinets) {
     EXPECT_TRUE(errors.empty()) << errors.front();
     EXPECT_EQ(numbers, (std::vector<int>{2, 3}));
     EXPECT_EQ(cab.CabFile(), out + "set3.cab");
+    ASSERT_FALSE(cabNames.empty()) << "no cabinet was reported";
     EXPECT_EQ(cabNames.front(), out + "set1.cab");
     EXPECT_EQ(cabNames.back(), out + "set3.cab");
     for (const char* c : {"set1.cab", "set2.cab", "set3.cab"})
