@@ -9,7 +9,7 @@
 namespace cabtest {
 
 enum class Reader { Cabextract, SevenZip, Gcab };
-const char* ReaderName(Reader r);
+const char* ReaderName(Reader r); // also the program that is run
 // All three, or the two that read sets (gcab reads no continued folders).
 std::vector<Reader> AllReaders();
 std::vector<Reader> SetReaders();
