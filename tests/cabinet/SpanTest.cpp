@@ -126,11 +126,11 @@ void CheckSet(const FakeIo& io, ULONG cb, const std::map<std::string, std::strin
             EXPECT_EQ(n.folders[0].type, c.folders.back().type);
         }
     }
-    std::string error;
     testutil::TempDir dir("cabset");
     io.WriteCabinets(dir.path());
-    auto files = cabtest::ExtractSetWithMspack(dir / "cab1.cab", error);
-    ASSERT_EQ(error, "");
+    const cabtest::Extraction set = cabtest::ExtractWithLibmspack(dir / "cab1.cab");
+    ASSERT_TRUE(set.ok) << set.log;
+    const auto& files = set.files;
     ASSERT_EQ(files.size(), expected.size());
     for (const auto& [n, data] : expected) {
         ASSERT_EQ(files.count(n), 1u) << n << " missing";

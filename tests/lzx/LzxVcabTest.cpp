@@ -1,14 +1,14 @@
 // End to end: cabinets and spanned sets written by vcab with LZX, read back by
 // cabextract, 7-Zip and libmspack.
-#include "LzxReaders.h"
 #include "LzxTestData.h"
-
+#include "Readers.h"
 #include "TestUtil.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
 
+using namespace cabtest;
 using namespace lzxtest;
 
 namespace {

@@ -3,6 +3,6 @@
 // (BOOL, UINT, ULONG, USHORT, INT_PTR, TRUE, FALSE).
 #include <windows.h>
 
-#include "../../cabinet/fci.h"
+#include "../../cabinet/include/fci.h"
 
 #include "FciAbi.h"

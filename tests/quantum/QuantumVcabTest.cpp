@@ -1,7 +1,7 @@
 // End to end: cabinets and spanned sets written by vcab through the cabinet
 // engine with Quantum, read back by cabextract, 7-Zip and libmspack.
-#include "LzxReaders.h"
 #include "LzxTestData.h"
+#include "Readers.h"
 #include "TestUtil.h"
 
 #include <gtest/gtest.h>
@@ -42,9 +42,9 @@ void ExtractAll(const std::vector<std::string>& cabs, const std::vector<Input>& 
     std::map<std::string, std::string> want;
     for (const Input& in : inputs)
         want[in.name] = in.data;
-    lzxtest::ExpectFiles(lzxtest::ExtractWithCabextract(cabs.front()), want, "cabextract");
-    lzxtest::ExpectFiles(lzxtest::Extract7z(cabs.front()), want, "7-Zip");
-    lzxtest::ExpectFiles(lzxtest::ExtractSetWithLibmspack(cabs), want, "libmspack");
+    cabtest::ExpectFiles(cabtest::ExtractWithCabextract(cabs.front()), want, "cabextract");
+    cabtest::ExpectFiles(cabtest::Extract7z(cabs.front()), want, "7-Zip");
+    cabtest::ExpectFiles(cabtest::ExtractSetWithLibmspack(cabs), want, "libmspack");
 }
 
 // typeCompress of the first folder record of a cabinet without reserves.

@@ -1,6 +1,5 @@
 // Test-side view of cabinet files: an independent parser that checks every
-// rule the readers enforce, decodes single cabinets (none and MSZIP), and
-// reads whole sets through libmspack.
+// rule the readers enforce and decodes single cabinets (none and MSZIP).
 #pragma once
 
 #include <cstdint>
@@ -54,11 +53,6 @@ struct CabImage {
 std::string InflateMsZip(const std::vector<std::string>& payloads,
                          const std::vector<std::uint16_t>& sizes,
                          std::vector<std::string>& problems);
-
-// Extracts a whole set, starting from its first cabinet, with libmspack; the
-// error text is set when anything fails.
-std::map<std::string, std::string> ExtractSetWithMspack(const std::string& firstCab,
-                                                        std::string& error);
 
 // DOS date and time of a local time.
 std::uint16_t DosDate(int year, int month, int day);

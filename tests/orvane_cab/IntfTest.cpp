@@ -1,6 +1,7 @@
 // The interface layer over real files: wrappers, relays, the shared error
 // record, temporary files, open information and the edge cases of its callbacks.
 #include "CabImage.h"
+#include "Readers.h"
 #include "TestData.h"
 #include "TestUtil.h"
 #include "vCabIntf.h"
@@ -300,10 +301,9 @@ TEST_F(IntfTest, NextCabinetRelayNamesTheSet) {
         // The relay's disk number went into the interface and comes back next time.
         EXPECT_EQ(g.diskNos[i], i == 0 ? 1 : static_cast<int>(i + 1) * 100);
     }
-    std::string error;
-    auto files = cabtest::ExtractSetWithMspack(work / "part1.cab", error);
-    EXPECT_EQ(error, "");
-    EXPECT_EQ(files["a"], testutil::ReadFile(a));
+    cabtest::Extraction set = cabtest::ExtractWithLibmspack(work / "part1.cab");
+    EXPECT_TRUE(set.ok) << set.log;
+    EXPECT_EQ(set.files["a"], testutil::ReadFile(a));
     CabImage second = CabImage::Load(work / "part2.cab");
     EXPECT_TRUE(second.ok()) << second.ProblemText();
     EXPECT_EQ(second.prevCab, "part1.cab");

@@ -3,9 +3,6 @@
 #include "TestUtil.h"
 
 #include <cstring>
-#include <filesystem>
-#include <list>
-#include <mspack.h>
 #include <zlib.h>
 
 namespace cabtest {
@@ -273,56 +270,6 @@ std::map<std::string, std::string> CabImage::Extract() {
         }
         out[f.name] = s.substr(f.offset, f.size);
     }
-    return out;
-}
-
-std::map<std::string, std::string> ExtractSetWithMspack(const std::string& firstCab,
-                                                        std::string& error) {
-    std::map<std::string, std::string> out;
-    mscab_decompressor* d = mspack_create_cab_decompressor(nullptr);
-    if (!d) {
-        error = "no decompressor";
-        return out;
-    }
-    std::string dir = std::filesystem::path(firstCab).parent_path().string();
-    // libmspack keeps the name pointers it was given: they must outlive the set.
-    std::list<std::string> paths{firstCab};
-    mscabd_cabinet* first = d->open(d, const_cast<char*>(paths.back().c_str()));
-    if (!first) {
-        error = "cannot open " + firstCab + " (" + std::to_string(d->last_error(d)) + ")";
-        mspack_destroy_cab_decompressor(d);
-        return out;
-    }
-    mscabd_cabinet* last = first;
-    while (last->nextname) {
-        paths.push_back(dir + "/" + last->nextname);
-        mscabd_cabinet* next = d->open(d, const_cast<char*>(paths.back().c_str()));
-        if (!next) {
-            error = "cannot open " + paths.back();
-            break;
-        }
-        if (d->append(d, last, next) != MSPACK_ERR_OK) {
-            error = "cannot append " + paths.back() + " (" + std::to_string(d->last_error(d)) + ")";
-            d->close(d, next);
-            break;
-        }
-        last = next;
-    }
-    if (error.empty()) {
-        testutil::TempDir tmp("mspack");
-        int n = 0;
-        for (mscabd_file* f = first->files; f; f = f->next) {
-            std::string target = tmp / std::to_string(n++);
-            if (d->extract(d, f, const_cast<char*>(target.c_str())) != MSPACK_ERR_OK) {
-                error = std::string("cannot extract ") + f->filename + " (" +
-                        std::to_string(d->last_error(d)) + ")";
-                break;
-            }
-            out[f->filename] = testutil::ReadFile(target);
-        }
-    }
-    d->close(d, first); // closes every cabinet appended to it
-    mspack_destroy_cab_decompressor(d);
     return out;
 }
 
