@@ -5,5 +5,5 @@ add_library(cabinet STATIC
   ${CMAKE_CURRENT_LIST_DIR}/CabFormat.cpp
   ${CMAKE_CURRENT_LIST_DIR}/BlockCodecs.cpp)
 target_include_directories(cabinet PUBLIC ${CMAKE_CURRENT_LIST_DIR})
-target_link_libraries(cabinet PUBLIC lzx platform ZLIB::ZLIB)
+target_link_libraries(cabinet PUBLIC lzx ZLIB::ZLIB)
 set_target_properties(cabinet PROPERTIES POSITION_INDEPENDENT_CODE ON)
