@@ -267,7 +267,7 @@ HCabContext CabCreate(const std::string& cabFile, const std::string& diskName,
         // Names that do not fit their fields are refused rather than cut short.
         if (!CopyField(ccab.szDisk, diskName) || !CopyField(ccab.szCab, name) ||
             !CopyField(ccab.szCabPath, folder)) {
-            SetError(FCIERR_CAB_FILE, ENAMETOOLONG);
+            SetError(FCIERR_CAB_FILE, plat::ErrorNameTooLong());
             return nullptr;
         }
 
