@@ -27,6 +27,7 @@ void SetLastError(int code);     // lets callers record a failure of their own
 std::string ErrorText(int code); // the system's message for a code
 std::string LastErrorText();     // ErrorText(LastError())
 int ErrorNameTooLong();          // the system's code for a name or path that is too long
+int ErrorFileTooLarge();         // ... for a size or position a result cannot hold
 
 // ---- files --------------------------------------------------------------
 

@@ -44,6 +44,9 @@ std::string LastErrorText() {
 int ErrorNameTooLong() {
     return ENAMETOOLONG;
 }
+int ErrorFileTooLarge() {
+    return EOVERFLOW;
+}
 
 // ---- files --------------------------------------------------------------
 

@@ -99,6 +99,9 @@ std::string LastErrorText() {
 int ErrorNameTooLong() {
     return ERROR_FILENAME_EXCED_RANGE;
 }
+int ErrorFileTooLarge() {
+    return ERROR_FILE_TOO_LARGE;
+}
 
 // ---- files --------------------------------------------------------------
 

@@ -2,12 +2,16 @@
 // cabinet interface layer.
 //
 //   vcab [-m none|mszip|lzx:N] [-s cabinet-size] [-f folder-threshold]
-//        [-r header-reserve] [-i set-id] out.cab file...
+//        [-r header-reserve] [-i set-id] [-l list-file] out.cab file...
+//
+// A list file names further files, one a line, packed after those of the
+// command line: a Windows command line holds at most 32767 characters.
 #include "Platform.h"
 #include "vCabIntf.h"
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -23,7 +27,21 @@ struct Options {
     int setId = -1;
     std::string cabinet;
     std::vector<std::string> files;
+    std::string listFile;
 };
+
+// The lines of a list file, without line ends and empty lines; false when it
+// cannot be read.
+bool ReadList(const std::string& path, std::vector<std::string>& files) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty()) files.push_back(line);
+    }
+    return !in.bad();
+}
 
 // Names of the cabinets of the set: out.cab, out2.cab, out3.cab, ...
 std::string g_stem, g_extension;
@@ -35,7 +53,8 @@ std::string CabinetName(int number) {
 }
 
 std::string BaseName(const std::string& path) {
-    std::string::size_type cut = path.find_last_of(plat::PathSep);
+    // Windows takes '/' and a drive's ':' as separators as well.
+    std::string::size_type cut = path.find_last_of(plat::PathSep == '\\' ? "\\/:" : "/");
     return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
@@ -47,10 +66,11 @@ void NextCabinet(std::string& cabName, std::string&, int cabNo, int&, bool&) {
 }
 
 [[noreturn]] void Usage(const std::string& problem) {
-    std::fprintf(stderr,
-                 "vcab: %s\nusage: vcab [-m none|mszip|lzx:N] [-s cabinet-size] "
-                 "[-f folder-threshold] [-r header-reserve] [-i set-id] out.cab file...\n",
-                 problem.c_str());
+    std::fprintf(
+        stderr,
+        "vcab: %s\nusage: vcab [-m none|mszip|lzx:N] [-s cabinet-size] "
+        "[-f folder-threshold] [-r header-reserve] [-i set-id] [-l list-file] out.cab file...\n",
+        problem.c_str());
     std::exit(1);
 }
 
@@ -91,6 +111,8 @@ Options Parse(int argc, char** argv) {
             o.headerReserve = static_cast<std::int32_t>(Number(opt, value, 0, 60000));
         } else if (opt == "-i") {
             o.setId = static_cast<int>(Number(opt, value, 0, 65535));
+        } else if (opt == "-l") {
+            o.listFile = value;
         } else {
             Usage("unknown option " + opt);
         }
@@ -99,6 +121,8 @@ Options Parse(int argc, char** argv) {
     o.cabinet = argv[i++];
     for (; i < argc; ++i)
         o.files.push_back(argv[i]);
+    if (!o.listFile.empty() && !ReadList(o.listFile, o.files))
+        Usage("cannot read the list file " + o.listFile);
     return o;
 }
 
