@@ -53,7 +53,10 @@ TEST(LzxReaders, ReadersArePresent) {
     testutil::WriteFile(dir / "p.cab", cab);
     EXPECT_TRUE(ExtractWithCabextract(dir / "p.cab").available) << "install cabextract";
     EXPECT_TRUE(Extract7z(dir / "p.cab").available) << "install 7zip";
-    EXPECT_TRUE(HaveLibmspack()) << "install libmspack-dev";
+    // Windows builds have no libmspack; cabextract, which runs on it, reads there.
+    if (!testutil::OnWindows()) {
+        EXPECT_TRUE(HaveLibmspack()) << "install libmspack-dev";
+    }
 }
 
 TEST_P(LzxWindow, EverydayKindsOfData) {
