@@ -12,3 +12,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+# zlib is linked in, not loaded from a DLL beside the program.
+set(ZLIB_USE_STATIC_LIBS ON)
+# pkg-config looks only at the MinGW libraries, never at the build machine's.
+set(ENV{PKG_CONFIG_LIBDIR} /usr/${VELMORA_MINGW_TRIPLE}/lib/pkgconfig)
+set(ENV{PKG_CONFIG_PATH} "")

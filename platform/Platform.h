@@ -14,7 +14,11 @@
 namespace plat {
 
 // The separator used in paths the programs build.
+#ifdef _WIN32
+inline constexpr char PathSep = '\\';
+#else
 inline constexpr char PathSep = '/';
+#endif
 
 // ---- errors -------------------------------------------------------------
 
@@ -22,6 +26,8 @@ int LastError();                 // the code recorded by the last failure on thi
 void SetLastError(int code);     // lets callers record a failure of their own
 std::string ErrorText(int code); // the system's message for a code
 std::string LastErrorText();     // ErrorText(LastError())
+int ErrorNameTooLong();          // the system's code for a name or path that is too long
+int ErrorFileTooLarge();         // ... for a size or position a result cannot hold
 
 // ---- files --------------------------------------------------------------
 
@@ -121,14 +127,17 @@ class Folder {
     bool Open(const std::string& path); // links along the path itself are followed
     // Opens the subfolder name of parent; fails for anything but a real folder.
     bool OpenChild(const Folder& parent, const std::string& name);
-    bool IsOpen() const { return fd_ >= 0; }
+    bool IsOpen() const { return h_ != -1; }
     void Close();
     bool List(std::vector<DirEntry>& entries) const;  // as ListFolder
     bool DeleteFile(const std::string& name) const;   // a file or a link, never a folder
     bool RemoveFolder(const std::string& name) const; // an empty subfolder
 
   private:
-    int fd_ = -1;
+    // The system's handle of the folder (a descriptor here, a directory handle
+    // on Windows), and the path it was opened by, which Windows needs to list it.
+    std::intptr_t h_ = -1;
+    std::string path_;
 };
 
 // Mask matching of the directory search: '*' any run, '?' one character,

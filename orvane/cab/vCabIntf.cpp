@@ -4,7 +4,6 @@
 #include "fci.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -179,7 +178,7 @@ long Seek(INT_PTR hf, long dist, int seektype, int* err, void*) {
     }
     // A position the result cannot hold is a failure, never a wrapped value.
     if (pos > std::numeric_limits<long>::max()) {
-        *err = EOVERFLOW;
+        *err = plat::ErrorFileTooLarge();
         return -1;
     }
     return static_cast<long>(pos);
@@ -293,6 +292,13 @@ INT_PTR OpenInfo(char* pszName, USHORT* pdate, USHORT* ptime, USHORT* pattribs, 
             plat::CloseFile(h);
             return -1;
         }
+        // A size the engine's seek results (a long, 32 bits on Windows) cannot
+        // express is refused at the open, like any other file too large to store.
+        if (info.size > std::numeric_limits<long>::max()) {
+            *err = plat::ErrorFileTooLarge();
+            plat::CloseFile(h);
+            return -1;
+        }
         *pdate = info.dosDate;
         *ptime = info.dosTime;
         std::uint32_t attributes = 0;
@@ -330,14 +336,14 @@ HCabContext CabCreate(const std::string& cabFile, const std::string& diskName,
         ccab.iDisk = 1;
         ccab.setID = static_cast<USHORT>(setNumber & 0xFFFF);
 
-        const char* separators = plat::PathSep == '\\' ? "\\:" : "/";
+        const char* separators = plat::PathSep == '\\' ? "\\\\/:" : "/";
         std::string::size_type cut = cabFile.find_last_of(separators);
         std::string folder = cut == std::string::npos ? std::string() : cabFile.substr(0, cut + 1);
         std::string name = cut == std::string::npos ? cabFile : cabFile.substr(cut + 1);
         // Names that do not fit their fields are refused rather than cut short.
         if (!CopyField(ccab.szDisk, diskName) || !CopyField(ccab.szCab, name) ||
             !CopyField(ccab.szCabPath, folder)) {
-            SetError(FCIERR_CAB_FILE, ENAMETOOLONG);
+            SetError(FCIERR_CAB_FILE, plat::ErrorNameTooLong());
             return nullptr;
         }
 

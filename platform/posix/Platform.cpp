@@ -41,6 +41,12 @@ std::string ErrorText(int code) {
 std::string LastErrorText() {
     return ErrorText(lastError);
 }
+int ErrorNameTooLong() {
+    return ENAMETOOLONG;
+}
+int ErrorFileTooLarge() {
+    return EOVERFLOW;
+}
 
 // ---- files --------------------------------------------------------------
 
@@ -290,10 +296,14 @@ bool SetWritable(const std::string& path) {
 
 bool Folder::Open(const std::string& path) {
     Close();
+    int fd;
     do {
-        fd_ = ::open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    } while (fd_ < 0 && errno == EINTR);
-    return fd_ >= 0 || Fail();
+        fd = ::open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return Fail();
+    h_ = fd;
+    path_ = path;
+    return true;
 }
 
 bool Folder::OpenChild(const Folder& parent, const std::string& name) {
@@ -302,21 +312,28 @@ bool Folder::OpenChild(const Folder& parent, const std::string& name) {
         lastError = EBADF;
         return false;
     }
+    int fd;
     do {
-        fd_ = ::openat(parent.fd_, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    } while (fd_ < 0 && errno == EINTR);
-    return fd_ >= 0 || Fail();
+        fd = ::openat(static_cast<int>(parent.h_), name.c_str(),
+                      O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return Fail();
+    h_ = fd;
+    path_ = parent.path_ + PathSep + name;
+    return true;
 }
 
 void Folder::Close() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
+    if (h_ != -1) ::close(static_cast<int>(h_));
+    h_ = -1;
+    path_.clear();
 }
 
 bool Folder::List(std::vector<DirEntry>& entries) const {
     entries.clear();
     // The listing gets a descriptor of its own, so this folder stays open after it.
-    int listFd = fd_ < 0 ? -1 : ::fcntl(fd_, F_DUPFD_CLOEXEC, 0);
+    int fd = static_cast<int>(h_);
+    int listFd = fd < 0 ? -1 : ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
     if (listFd < 0) return Fail();
     DIR* d = ::fdopendir(listFd);
     if (!d) {
@@ -333,7 +350,7 @@ bool Folder::List(std::vector<DirEntry>& entries) const {
         de.name = e->d_name;
         de.hidden = de.name[0] == '.';
         struct stat st;
-        if (::fstatat(fd_, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (::fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
             de.isLink = S_ISLNK(st.st_mode);
             de.isFolder = S_ISDIR(st.st_mode);
             de.readOnly = !de.isLink && (st.st_mode & 0222) == 0;
@@ -352,11 +369,11 @@ bool Folder::List(std::vector<DirEntry>& entries) const {
 
 bool Folder::DeleteFile(const std::string& name) const {
     // unlinkat without AT_REMOVEDIR refuses a folder by itself.
-    return ::unlinkat(fd_, name.c_str(), 0) == 0 || Fail();
+    return ::unlinkat(static_cast<int>(h_), name.c_str(), 0) == 0 || Fail();
 }
 
 bool Folder::RemoveFolder(const std::string& name) const {
-    return ::unlinkat(fd_, name.c_str(), AT_REMOVEDIR) == 0 || Fail();
+    return ::unlinkat(static_cast<int>(h_), name.c_str(), AT_REMOVEDIR) == 0 || Fail();
 }
 
 bool ListFolder(const std::string& folder, std::vector<DirEntry>& entries) {

@@ -1,5 +1,7 @@
 #include "TestData.h"
 
+#include "TestUtil.h"
+
 #include <fcntl.h>
 #include <stdexcept>
 #include <sys/stat.h>
@@ -26,8 +28,7 @@ std::time_t SetLocalMtime(const std::string& path, int year, int month, int day,
     tm.tm_sec = second;
     tm.tm_isdst = -1;
     std::time_t t = std::mktime(&tm);
-    timespec times[2] = {{t, 0}, {t, 0}};
-    if (::utimensat(AT_FDCWD, path.c_str(), times, 0) != 0)
+    if (!testutil::SetModifiedTime(path, t))
         throw std::runtime_error("cannot set the time of " + path);
     return t;
 }

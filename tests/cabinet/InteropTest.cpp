@@ -32,6 +32,7 @@ class InteropTest : public ::testing::Test {
     std::map<std::string, std::string> expect;
     std::map<std::string, std::time_t> mtimes;
     int made = 0;
+    bool relative = false; // sources named relative to dir, made the current folder
 
     std::string Make(const std::string& name, const std::string& data) {
         std::string path = dir / ("src/" + name);
@@ -50,7 +51,7 @@ class InteropTest : public ::testing::Test {
     std::vector<std::string> Paths() {
         std::vector<std::string> p;
         for (const auto& [name, data] : expect)
-            p.push_back(dir / ("src/" + name));
+            p.push_back(relative ? "src/" + name : dir / ("src/" + name));
         return p;
     }
     void Judge(const std::string& cab, const std::vector<Reader>& readers) {
@@ -66,8 +67,7 @@ class InteropTest : public ::testing::Test {
         }
     }
     static std::string LocalStamp(std::time_t t, const char* format) {
-        std::tm tm{};
-        ::localtime_r(&t, &tm);
+        std::tm tm = testutil::LocalTime(t);
         tm.tm_sec -= tm.tm_sec % 2; // DOS time has two-second steps
         char buf[32];
         std::strftime(buf, sizeof buf, format, &tm);
@@ -123,7 +123,17 @@ TEST_F(InteropTest, EmptyOneByteAndBlockBoundaries) {
 TEST_F(InteropTest, ManySmallFiles) {
     for (int i = 0; i < 1500; ++i)
         Make("s" + std::to_string(i) + ".txt", i % 7 ? Text(i % 311, i) : std::string());
+#ifdef _WIN32
+    // 1500 full paths are longer than a Windows command line may be (32767
+    // characters): there the sources are named relative to their folder.
+    fs::path before = fs::current_path();
+    fs::current_path(dir.path());
+    relative = true;
     Single(dir / "many.cab", {});
+    fs::current_path(before);
+#else
+    Single(dir / "many.cab", {});
+#endif
     EXPECT_EQ(CabImage::Load(dir / "many.cab").files.size(), 1500u);
 }
 
@@ -188,7 +198,9 @@ TEST_F(InteropTest, AttributesAndNames) {
     Make("plain.txt", "plain");
     Make(".hidden", "hidden");
     Make("locked.txt", "locked");
+#ifndef _WIN32 // Windows programs name files in the ANSI code page, never in UTF-8
     Make("gr\xC3\xBC\xC3\x9F.txt", "utf-8 name");
+#endif
     ::chmod((dir / "src/locked.txt").c_str(), 0444);
     ::chmod((dir / "src/.hidden").c_str(), 0444);
     Single(dir / "attr.cab", {});
@@ -200,7 +212,9 @@ TEST_F(InteropTest, AttributesAndNames) {
     EXPECT_EQ(gcab["plain.txt"].attributes, "0x20");
     EXPECT_EQ(gcab["locked.txt"].attributes, "0x21");
     EXPECT_EQ(gcab[".hidden"].attributes, "0x23");
+#ifndef _WIN32
     EXPECT_EQ(gcab["gr\xC3\xBC\xC3\x9F.txt"].attributes, "0xA0");
+#endif
 }
 
 TEST_F(InteropTest, SpannedSetExtractedFromItsFirstCabinet) {

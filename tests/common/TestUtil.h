@@ -5,6 +5,7 @@
 struct xcb_connection_t;
 
 #include <cstdint>
+#include <ctime>
 #include <map>
 #include <string>
 #include <vector>
@@ -20,7 +21,12 @@ class TempDir {
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
     const std::string& path() const { return path_; }
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+    std::string operator/(const std::string& name) const { return path_ + Sep + name; }
+#ifdef _WIN32
+    static constexpr char Sep = '\\';
+#else
+    static constexpr char Sep = '/';
+#endif
 
   private:
     std::string path_;
@@ -30,6 +36,15 @@ std::string ReadFile(const std::string& path); // whole file; empty when missing
 void WriteFile(const std::string& path, const std::string& bytes);
 std::string RandomBytes(std::size_t n, std::uint32_t seed);
 bool Exists(const std::string& path);
+// Sets or removes a variable of this process's environment.
+void SetEnv(const std::string& name, const std::string& value);
+void UnsetEnv(const std::string& name);
+// The variable that names the temporary folder: TMPDIR, or TMP on Windows.
+const char* TempFolderVariable();
+// The local calendar time of t, and setting a file's modification time.
+std::tm LocalTime(std::time_t t);
+bool SetModifiedTime(const std::string& path, std::time_t t);
+
 // The lines, each ended with CR LF.
 std::string CrLfLines(const std::vector<std::string>& lines);
 
@@ -40,7 +55,10 @@ struct RunResult {
 };
 
 // A started process. The destructor kills and reaps it if it still runs, so a
-// test never leaves a child behind.
+// test never leaves a child behind. On Windows argv[0] is a program file (the
+// search path is used when it has no folder), the arguments are quoted as the C
+// runtime reads them back, and a Linux program can be started too when the
+// tests run under Wine (see LinuxProgram).
 class Process {
   public:
     Process(const std::vector<std::string>& argv,
@@ -56,12 +74,28 @@ class Process {
 
   private:
     int pid_ = -1;
+#ifdef _WIN32
+    std::intptr_t process_ = 0; // process and pipe handles
+    std::intptr_t out_ = 0;
+    std::string linuxDir_; // a Linux program's output and exit code land here
+    void StartLinux(const std::vector<std::string>& argv, const std::string& workDir);
+    bool LinuxDone();
+#else
     int outFd_ = -1;
+#endif
     std::string output_;
     bool done_ = false;
     RunResult result_;
     void Drain();
 };
+
+// The path by which a test runs a Linux program of the build machine, such as
+// cabextract: the program itself on Linux; under Wine, where Windows programs
+// can start Linux ones by their file, the path on Wine's drive of the whole
+// file system. Empty when the program cannot be found or started that way.
+std::string LinuxProgram(const std::string& name);
+// True when the tests run as Windows programs.
+bool OnWindows();
 
 RunResult Run(const std::vector<std::string>& argv,
               const std::map<std::string, std::string>& env = {}, unsigned safetyMs = 120000);

@@ -78,7 +78,7 @@ HCabContext CabCreate(const std::string& cabFile, const std::string& diskName,
         return nullptr;
     }
     auto c = std::make_unique<Context>();
-    std::size_t cut = cabFile.find_last_of(plat::PathSep);
+    std::size_t cut = cabFile.find_last_of(plat::PathSep == '\\' ? "\\\\/:" : "/");
     c->folder = cut == std::string::npos ? "" : cabFile.substr(0, cut + 1);
     c->cabName = cut == std::string::npos ? cabFile : cabFile.substr(cut + 1);
     c->diskName = diskName;

@@ -1,6 +1,7 @@
 // The interface layer over real files: wrappers, relays, the shared error
 // record, temporary files, open information and the edge cases of its callbacks.
 #include "CabImage.h"
+#include "Platform.h"
 #include "Readers.h"
 #include "TestData.h"
 #include "TestUtil.h"
@@ -19,6 +20,15 @@
 namespace {
 
 namespace fs = std::filesystem;
+
+// The system's own codes for an existing and a missing file.
+#ifdef _WIN32
+constexpr int kFileExists = 80; // ERROR_FILE_EXISTS
+constexpr int kFileMissing = 2; // ERROR_FILE_NOT_FOUND
+#else
+constexpr int kFileExists = EEXIST;
+constexpr int kFileMissing = ENOENT;
+#endif
 using cabtest::CabImage;
 
 // What the relays saw, and how they answer.
@@ -77,14 +87,14 @@ class IntfTest : public ::testing::Test {
 
     void SetUp() override {
         g = Relays{};
-        if (const char* t = std::getenv("TMPDIR")) oldTmp = t;
-        ::setenv("TMPDIR", temp.path().c_str(), 1);
+        if (const char* t = std::getenv(testutil::TempFolderVariable())) oldTmp = t;
+        testutil::SetEnv(testutil::TempFolderVariable(), temp.path());
     }
     void TearDown() override {
         if (oldTmp.empty())
-            ::unsetenv("TMPDIR");
+            testutil::UnsetEnv(testutil::TempFolderVariable());
         else
-            ::setenv("TMPDIR", oldTmp.c_str(), 1);
+            testutil::SetEnv(testutil::TempFolderVariable(), oldTmp);
     }
     std::string File(const std::string& name, const std::string& data) {
         testutil::WriteFile(work / name, data);
@@ -136,7 +146,7 @@ TEST_F(IntfTest, OpenInformationGivesDosTimeAndAttributes) {
     std::string plain = File("plain", "p");
     std::string hidden = File(".hidden", "h");
     cabtest::SetLocalMtime(hidden, 2020, 1, 2, 3, 4, 7);
-    ASSERT_EQ(::chmod(hidden.c_str(), 0444), 0);
+    fs::permissions(hidden, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
 
     HCabContext h = Create();
     ASSERT_TRUE(CabAddFile(h, plain, "plain", ctMsZip, 0, false));
@@ -156,6 +166,7 @@ TEST_F(IntfTest, NamesThatDoNotFitTheirFieldsAreRefused) {
     EXPECT_EQ(CabCreate(work / longName, "", 831415, 2147483647, 0, 1, Progress, Next), nullptr);
     EXPECT_EQ(CabLastError().erfOper, 6);
     EXPECT_TRUE(CabLastError().fError);
+    EXPECT_EQ(CabLastError().erfType, plat::ErrorNameTooLong());
     EXPECT_EQ(
         CabCreate(work / "x.cab", std::string(256, 'd'), 831415, 2147483647, 0, 1, Progress, Next),
         nullptr);
@@ -175,7 +186,7 @@ TEST_F(IntfTest, ExistingCabinetIsNeverOverwritten) {
     ASSERT_TRUE(CabAddFile(h, a, "a", ctMsZip, 0, false));
     EXPECT_FALSE(CabFlush(h, false));
     EXPECT_EQ(CabLastError().erfOper, 6);
-    EXPECT_EQ(CabLastError().erfType, EEXIST);
+    EXPECT_EQ(CabLastError().erfType, kFileExists);
     EXPECT_EQ(CabErrorText(CabLastError().erfOper), "Could not create cabinet file");
     EXPECT_EQ(testutil::ReadFile(work / "out.cab"), "precious");
     // The caller removes it and flushes again.
@@ -370,7 +381,7 @@ TEST_F(IntfTest, SourcesThatCannotBeStored) {
     HCabContext h = Create();
     EXPECT_FALSE(CabAddFile(h, work / "missing", "missing", ctMsZip, 0, false));
     EXPECT_EQ(CabLastError().erfOper, 1);
-    EXPECT_EQ(CabLastError().erfType, ENOENT);
+    EXPECT_EQ(CabLastError().erfType, kFileMissing);
     EXPECT_EQ(CabErrorText(1), "Failure opening file to be stored in cabinet");
     EXPECT_FALSE(CabAddFile(h, work.path(), "folder", ctMsZip, 0, false));
     EXPECT_EQ(CabLastError().erfOper, 1);
@@ -394,7 +405,7 @@ TEST_F(IntfTest, SourcesThatCannotBeStored) {
 }
 
 TEST_F(IntfTest, MissingTemporaryFolder) {
-    ::setenv("TMPDIR", (work / "nowhere").c_str(), 1);
+    testutil::SetEnv(testutil::TempFolderVariable(), work / "nowhere");
     EXPECT_EQ(Create(), nullptr);
     EXPECT_EQ(CabLastError().erfOper, 4);
     EXPECT_EQ(CabErrorText(4), "Could not create a temporary file");

@@ -307,3 +307,22 @@ TEST_F(VcabTest, DiskFullMidSetRemovesTheCabinetsWritten) {
 }
 
 } // namespace
+
+TEST_F(VcabTest, ListFileNamesMoreFilesAfterTheCommandLine) {
+    std::string a = File("a.txt", "a"), b = File("b.txt", "bb"), c = File("c.txt", "ccc");
+    // CR LF and LF line ends, an empty line, no end after the last line.
+    testutil::WriteFile(dir / "list", c + "\r\n\n" + b);
+    testutil::RunResult r = Vcab({"-T", dir / "list", dir / "l.cab", a});
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    CabImage cab = CabImage::Load(dir / "l.cab");
+    ASSERT_TRUE(cab.ok()) << cab.ProblemText();
+    ASSERT_EQ(cab.files.size(), 3u);
+    EXPECT_EQ(cab.files[0].name, "a.txt");
+    EXPECT_EQ(cab.files[1].name, "c.txt");
+    EXPECT_EQ(cab.files[2].name, "b.txt");
+
+    r = Vcab({"--files-from", dir / "no-list", dir / "m.cab", a});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.output.find("cannot read the list file"), std::string::npos) << r.output;
+    EXPECT_FALSE(fs::exists(dir / "m.cab"));
+}

@@ -49,6 +49,8 @@ const char HelpText[] =
     "  -r, --header-reserve BYTES\n"
     "                            bytes reserved in each cabinet header (0 to 60000)\n"
     "  -i, --set-id N            the set's number, 0 to 65535 (random)\n"
+    "  -T, --files-from LIST     take more files and folders from LIST, one a line\n"
+    "                            (after those of the command line)\n"
     "  -n, --names-only          store the files found in folders under their names\n"
     "                            alone; by default their paths below the folder\n"
     "                            given are kept, led by the folder's own name\n"
@@ -94,11 +96,41 @@ struct Options {
     bool verify = false;
     std::string directory;
     std::vector<std::string> operands; // the cabinet first when making
+    std::vector<std::string> listed;   // from list files, after the operands
 };
 
 struct UsageError {
     std::string text;
 };
+
+// A list file that cannot be read: the files are not known, so nothing is made.
+struct ListError {
+    std::string text;
+};
+
+// Appends the lines of a list file, without line ends and empty lines.
+bool ReadList(const std::string& path, std::vector<std::string>& names) {
+    plat::File f;
+    if (!f.Open(path, plat::OpenMode::Read)) return false;
+    std::string text;
+    char buffer[65536];
+    for (;;) {
+        const std::int64_t n = plat::ReadFile(f.Handle(), buffer, sizeof buffer);
+        if (n < 0) return false;
+        if (n == 0) break;
+        text.append(buffer, static_cast<std::size_t>(n));
+    }
+    std::string::size_type start = 0;
+    while (start < text.size()) {
+        std::string::size_type end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty()) names.push_back(line);
+        start = end + 1;
+    }
+    return true;
+}
 
 std::int64_t Number(const std::string& option, const std::string& text, std::int64_t low,
                     std::int64_t high) {
@@ -184,6 +216,12 @@ Options Parse(int argc, char** argv, bool& done) {
             o.setId = static_cast<int>(Number(arg, takeValue(), 0, 65535));
         } else if (is("-d", "--directory")) {
             o.directory = takeValue();
+        } else if (is("-T", "--files-from")) {
+            // More files, one a line: a Windows command line holds at most
+            // 32767 characters.
+            const std::string list = takeValue();
+            if (!ReadList(list, o.listed))
+                throw ListError{"cannot read the list file " + list + ": " + plat::LastErrorText()};
         } else if (is("-n", "--names-only")) {
             flag();
             o.namesOnly = true;
@@ -213,6 +251,7 @@ Options Parse(int argc, char** argv, bool& done) {
         }
     }
     if (o.operands.empty()) throw UsageError{"no cabinet named"};
+    o.operands.insert(o.operands.end(), o.listed.begin(), o.listed.end());
     if (o.action != Action::Make && o.verify) throw UsageError{"--verify is for making cabinets"};
     if (!o.directory.empty() && o.action != Action::Extract)
         throw UsageError{"-d is for extracting"};
@@ -220,7 +259,8 @@ Options Parse(int argc, char** argv, bool& done) {
 }
 
 std::string BaseName(const std::string& path) {
-    std::string::size_type cut = path.find_last_of(plat::PathSep);
+    // Windows takes '/' and a drive's ':' as separators as well.
+    std::string::size_type cut = path.find_last_of(plat::PathSep == '\\' ? "\\/:" : "/");
     return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
@@ -521,6 +561,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "vcab: %s\n%sTry 'vcab --help' for more.\n", e.text.c_str(),
                      UsageText);
         return ExitUsage;
+    } catch (const ListError& e) {
+        std::fprintf(stderr, "vcab: %s\n", e.text.c_str());
+        return ExitFailed;
     }
     if (o.action == Action::Make) return Make(o);
 
