@@ -22,17 +22,37 @@
 
 namespace {
 
-// The compression types a file may ask for. Quantum is refused until the
-// engine has it; once it is there its round trip is judged like the others.
+// The compression types a file may ask for besides Quantum, whose levels and
+// windows PickType draws.
 const TCOMP Types[] = {
-    tcompTYPE_NONE,         tcompTYPE_MSZIP,        tcompTYPE_QUANTUM | (4 << 4) | (21 << 8),
-    TCOMPfromLZXWindow(15), TCOMPfromLZXWindow(16), TCOMPfromLZXWindow(17),
-    TCOMPfromLZXWindow(18), TCOMPfromLZXWindow(19), TCOMPfromLZXWindow(20),
-    TCOMPfromLZXWindow(21),
+    tcompTYPE_NONE,         tcompTYPE_MSZIP,        TCOMPfromLZXWindow(15),
+    TCOMPfromLZXWindow(16), TCOMPfromLZXWindow(17), TCOMPfromLZXWindow(18),
+    TCOMPfromLZXWindow(19), TCOMPfromLZXWindow(20), TCOMPfromLZXWindow(21),
 };
 
+// Quantum: code 2 alone (level 7, window 2^21), a level of 1 to 7 with a window
+// of 2^10 to 2^21, or now and then any code of type 2, mostly one to refuse.
+TCOMP PickType(FuzzedDataProvider& in) {
+    const std::size_t i = in.ConsumeIntegralInRange<std::size_t>(0, std::size(Types));
+    if (i < std::size(Types)) return Types[i];
+    switch (in.ConsumeIntegralInRange(0, 3)) {
+    case 0:
+        return tcompTYPE_QUANTUM;
+    case 1:
+        return static_cast<TCOMP>((in.ConsumeIntegral<USHORT>() & 0xFFF0) | tcompTYPE_QUANTUM);
+    default:
+        return static_cast<TCOMP>(tcompTYPE_QUANTUM | (in.ConsumeIntegralInRange(1, 7) << 4) |
+                                  (in.ConsumeIntegralInRange(10, 21) << 8));
+    }
+}
+
 bool Implemented(TCOMP t) {
-    return (t & 0x0F) != tcompTYPE_QUANTUM;
+    if (t == tcompTYPE_NONE || t == tcompTYPE_MSZIP) return true;
+    const int low = (t >> 4) & 0xF, window = (t >> 8) & 0x1F;
+    if ((t & 0xE00F) == tcompTYPE_LZX) return low == 0 && window >= 15 && window <= 21;
+    if ((t & 0xE00F) == tcompTYPE_QUANTUM)
+        return (low == 0 && window == 0) || (low >= 1 && low <= 7 && window >= 10 && window <= 21);
+    return false;
 }
 
 enum class Fault { None, Alloc, SourceMissing, SourceRead, Write, StatusAbort, TempName, Count };
@@ -279,7 +299,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         file.name += in.ConsumeRandomLengthString(300);
         for (char& c : file.name)
             if (c < 0x20 || c > 0x7E) c = '_';
-        const TCOMP type = Types[in.ConsumeIntegralInRange<std::size_t>(0, std::size(Types) - 1)];
+        const TCOMP type = PickType(in);
         const std::string source = "src/" + std::to_string(i);
         if (s.fault != Fault::SourceMissing || i != 0) s.sources[source] = file.data;
         const int after = in.ConsumeIntegralInRange(0, 5);

@@ -146,7 +146,8 @@ TEST(LzxRoundTrip, TextBetweenIncompressibleStretches) {
     // 3-byte copies from close by: only short matches pay here, and the
     // encoder must not take such data for random.
     std::mt19937 rng(18);
-    std::string shortCopies = testutil::RandomBytes(64, 19);
+    // The random start is longer than the farthest copy reaches back.
+    std::string shortCopies = testutil::RandomBytes(128, 19);
     while (shortCopies.size() < 600000) {
         if (rng() % 3 == 0) {
             const std::uint32_t n = 1 + rng() % 11;
