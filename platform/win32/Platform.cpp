@@ -126,6 +126,12 @@ FileHandle OpenFile(const std::string& path, OpenMode mode) {
         access = GENERIC_READ | GENERIC_WRITE;
         disposition = CREATE_NEW;
         break;
+    case OpenMode::CreateTemporary: // gone with its last handle, even after a kill
+        access = GENERIC_READ | GENERIC_WRITE;
+        share = FILE_SHARE_DELETE;
+        disposition = CREATE_NEW;
+        flags = FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE;
+        break;
     case OpenMode::Append:
         access = FILE_APPEND_DATA | SYNCHRONIZE;
         disposition = OPEN_ALWAYS;
@@ -641,6 +647,10 @@ std::uint64_t MonotonicMs() {
 void ExitProcess(int code) {
     std::fflush(nullptr);
     ::ExitProcess(static_cast<UINT>(code));
+}
+
+bool StderrIsTerminal() {
+    return ::GetFileType(::GetStdHandle(STD_ERROR_HANDLE)) == FILE_TYPE_CHAR;
 }
 
 } // namespace plat
