@@ -22,6 +22,7 @@ struct Tuning {
     std::uint32_t depth = 32; // chain entries visited per search
     std::uint32_t nice = 96;  // matches this long are taken at once
     int hashBits = 0;         // hash chains: size of the 4-byte hash table (0: by window)
+    int passes = 1;           // priced parse: 2 prices each piece again along a first path
 };
 
 Tuning LevelTuning(int level);
@@ -69,7 +70,10 @@ class Encoder {
     void EncodeMatch(std::uint32_t length, std::uint32_t distance);
 
     void RefreshPrices();
-    std::uint32_t Price(const Model& m, int value) const;
+    // The prices of the given models into out.
+    static void PricesOf(const Model& selector, const std::array<Model, 4>& literal,
+                         const std::array<Model, 3>& position, const Model& length, Prices& out);
+    static std::uint32_t Price(const Model& m, int value);
     // Price of the offset part of a match for selector 4, 5 or 6 (Infinite when
     // that selector cannot reach it).
     std::uint32_t OffsetPrice(int which, std::uint32_t distance) const;
@@ -79,6 +83,12 @@ class Encoder {
 
     void ParseGreedy(std::uint32_t start, std::uint32_t end, bool lazy);
     void ParsePriced(std::uint32_t start, std::uint32_t end);
+    // The cheapest path under prices_ through the n bytes from pos, over the
+    // matches collected for them, into path_ (last step first).
+    void CheapestPath(std::uint32_t pos, std::uint32_t n);
+    // Counts the steps of path_ from pos in copies of the models and moves
+    // prices_ three quarters of the way towards the prices of the copies.
+    void PricesAlongPath(std::uint32_t pos);
 
     int w_;
     std::uint32_t window_;
@@ -101,6 +111,7 @@ class Encoder {
 
     FrameCoder coder_;
     Prices prices_;
+    Prices after_; // prices of the models after a trial path
     std::vector<Match> matches_;
     std::vector<std::uint32_t> matchStart_;
     std::vector<Node> nodes_;
