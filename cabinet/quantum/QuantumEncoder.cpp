@@ -40,9 +40,9 @@ Tuning LevelTuning(int level) {
     case 5:
         return {P::Priced, 8, 64, 0, 1};
     case 6:
-        return {P::Priced, 12, 96, 0, 1};
+        return {P::Priced, 16, 128, 0, 1};
     default:
-        return {P::Priced, 16, 128, 0, 2};
+        return {P::Priced, 32, 128, 0, 2};
     }
 }
 
@@ -82,7 +82,8 @@ std::uint32_t Encoder::MaxLengthAt(std::uint32_t pos, std::uint32_t end) const {
 }
 
 void Encoder::InsertRange(std::uint32_t from, std::uint32_t to, std::uint32_t end) {
-    to = std::min(to, end >= 4 ? end - 3 : 0);
+    const std::uint32_t ahead = tree_ ? tuning_.nice : 4;
+    to = std::min(to, end >= ahead ? end - ahead + 1 : 0);
     for (std::uint32_t p = std::max(from, nextInsert_); p < to; ++p) {
         if (tree_)
             tree_->Insert(At(p), p, end - p, tuning_.depth, tuning_.nice);
@@ -110,8 +111,8 @@ bool Encoder::EncodeBlock(const std::uint8_t* data, std::size_t size,
 
     const std::uint32_t start = pos_;
     const std::uint32_t end = start + static_cast<std::uint32_t>(size);
-    // The last positions of the block before could not be hashed without these bytes.
-    InsertRange(start >= 3 ? start - 3 : 0, start, end);
+    // The last positions of the block before wait for these bytes.
+    InsertRange(nextInsert_, start, end);
 
     coder_.Begin(std::move(spare_));
     RefreshPrices();
@@ -254,42 +255,54 @@ void Encoder::ParseGreedy(std::uint32_t start, std::uint32_t end, bool lazy) {
 }
 
 void Encoder::CheapestPath(std::uint32_t pos, std::uint32_t n) {
-    nodes_.assign(n + 1, Node{Infinite, 0, 0});
-    nodes_[0].cost = 0;
+    // Per node: the cheapest cost found, and the step arriving there as
+    // distance << 9 | length (a literal is length 1).
+    cost_.assign(n + 1, Infinite);
+    step_.resize(n + 1);
+    std::uint32_t* cost = cost_.data();
+    std::uint32_t* step = step_.data();
+    cost[0] = 0;
+    auto relax = [&](std::uint32_t at, std::uint32_t c, std::uint32_t s) {
+        const bool better = c < cost[at];
+        cost[at] = better ? c : cost[at];
+        step[at] = better ? s : step[at];
+    };
     for (std::uint32_t i = 0; i < n; ++i) {
-        const std::uint32_t base = nodes_[i].cost;
-        const std::uint32_t lit = base + prices_.literal[*At(pos + i)];
-        if (lit < nodes_[i + 1].cost) nodes_[i + 1] = {lit, 1, 0};
+        const std::uint32_t base = cost[i];
+        relax(i + 1, base + prices_.literal[*At(pos + i)], 1);
         std::uint32_t from = 3;
         for (std::uint32_t e = matchStart_[i]; e < matchStart_[i + 1]; ++e) {
             const Match m = matches_[e];
             const std::uint32_t top = std::min(m.length, n - i);
+            const std::uint32_t packed = m.distance << 9;
             if (from <= 3 && top >= 3) {
                 const std::uint32_t c =
                     prices_.selector[SelectorLength3] + OffsetPrice(0, m.distance);
-                if (c < Infinite && base + c < nodes_[i + 3].cost)
-                    nodes_[i + 3] = {base + c, 3, m.distance};
+                if (c < Infinite) relax(i + 3, base + c, packed | 3);
             }
             if (from <= 4 && top >= 4) {
                 const std::uint32_t c =
                     prices_.selector[SelectorLength4] + OffsetPrice(1, m.distance);
-                if (c < Infinite && base + c < nodes_[i + 4].cost)
-                    nodes_[i + 4] = {base + c, 4, m.distance};
+                if (c < Infinite) relax(i + 4, base + c, packed | 4);
             }
             const std::uint32_t offset = base + OffsetPrice(2, m.distance);
+            const std::uint32_t* length = prices_.length.data() - 5;
+            std::uint32_t* to = cost + i;
+            std::uint32_t* toStep = step + i;
             for (std::uint32_t l = std::max(from, 5u); l <= top; ++l) {
-                const std::uint32_t c = offset + prices_.length[l - 5];
-                if (c < nodes_[i + l].cost)
-                    nodes_[i + l] = {c, static_cast<std::uint16_t>(l), m.distance};
+                const std::uint32_t c = offset + length[l];
+                const bool better = c < to[l];
+                to[l] = better ? c : to[l];
+                toStep[l] = better ? (packed | l) : toStep[l];
             }
             from = m.length + 1;
         }
     }
     path_.clear();
     for (std::uint32_t i = n; i > 0;) {
-        const Node& node = nodes_[i];
-        path_.push_back({node.length, node.distance});
-        i -= node.length;
+        const std::uint32_t length = step[i] & 511;
+        path_.push_back({length, step[i] >> 9});
+        i -= length;
     }
 }
 
@@ -356,9 +369,12 @@ void Encoder::ParsePriced(std::uint32_t start, std::uint32_t end) {
             if (p + 4 > end) continue;
             const std::uint8_t* cur = At(p);
             if (p + 5 <= end) tree_->Prefetch(cur + 1);
+            // Near the block's end the search leaves the trees as they are:
+            // the bytes that order the position there are still to come.
+            const bool insert = p + tuning_.nice <= end && nextInsert_ == p;
             const std::size_t count = tree_->Find(cur, p, end - p, MaxLengthAt(p, end),
-                                                  tuning_.depth, tuning_.nice, matches_);
-            nextInsert_ = p + 1;
+                                                  tuning_.depth, tuning_.nice, insert, matches_);
+            if (insert) nextInsert_ = p + 1;
             if (count != 0 && matches_.back().length >= tuning_.nice) {
                 taken = matches_.back();
                 matches_.resize(matches_.size() - count);
@@ -368,11 +384,11 @@ void Encoder::ParsePriced(std::uint32_t start, std::uint32_t end) {
         }
         for (std::uint32_t i = stop; i <= n; ++i)
             matchStart_[i] = static_cast<std::uint32_t>(matches_.size());
-        CheapestPath(pos, stop);
         if (tuning_.passes > 1 && stop > 0) {
-            PricesAlongPath(pos);
             CheapestPath(pos, stop);
+            PricesAlongPath(pos);
         }
+        CheapestPath(pos, stop);
         std::uint32_t p = pos;
         for (std::size_t k = path_.size(); k-- > 0;) {
             const Match m = path_[k];

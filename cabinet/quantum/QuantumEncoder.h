@@ -48,14 +48,12 @@ class Encoder {
         std::array<std::array<std::uint32_t, MaxPositionSlots>, 3> position{};
         std::array<std::uint32_t, 255> length{}; // selector 6 lengths 5..259, extra bits included
     };
-    struct Node {
-        std::uint32_t cost;
-        std::uint16_t length; // of the step arriving here; 1 is a literal
-        std::uint32_t distance;
-    };
 
     const std::uint8_t* At(std::uint32_t pos) const { return buf_.data() + (pos - bufBase_); }
     std::uint32_t MaxLengthAt(std::uint32_t pos, std::uint32_t end) const;
+    // Inserts the positions from..to-1 not yet in the match finder. The binary
+    // trees order a position by the nice bytes that follow it, so there the
+    // last positions of a block wait for the next block.
     void InsertRange(std::uint32_t from, std::uint32_t to, std::uint32_t end);
 
     void EncodeSymbol(Model& m, int value) {
@@ -114,7 +112,8 @@ class Encoder {
     Prices after_; // prices of the models after a trial path
     std::vector<Match> matches_;
     std::vector<std::uint32_t> matchStart_;
-    std::vector<Node> nodes_;
+    std::vector<std::uint32_t> cost_;
+    std::vector<std::uint32_t> step_;
     std::vector<Match> path_;
     std::vector<std::uint8_t> spare_;
 };
