@@ -4,6 +4,10 @@
 #include <cmath>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace quantum {
 
 namespace {
@@ -174,12 +178,6 @@ void Encoder::RefreshPrices() {
     PricesOf(selector_, literal_, position_, length_, prices_);
 }
 
-std::uint32_t Encoder::OffsetPrice(int which, std::uint32_t distance) const {
-    if (which == 0 && distance > limit3_) return Infinite;
-    if (which == 1 && distance > limit4_) return Infinite;
-    return prices_.position[which][PositionSlot(distance - 1)];
-}
-
 std::uint32_t Encoder::MatchPrice(std::uint32_t length, std::uint32_t distance) const {
     if (length == 3) return prices_.selector[SelectorLength3] + OffsetPrice(0, distance);
     if (length == 4) return prices_.selector[SelectorLength4] + OffsetPrice(1, distance);
@@ -289,7 +287,31 @@ void Encoder::CheapestPath(std::uint32_t pos, std::uint32_t n) {
             const std::uint32_t* length = prices_.length.data() - 5;
             std::uint32_t* to = cost + i;
             std::uint32_t* toStep = step + i;
-            for (std::uint32_t l = std::max(from, 5u); l <= top; ++l) {
+            std::uint32_t l = std::max(from, 5u);
+#if defined(__SSE2__)
+            // Four lengths at a time; every cost is below 2^30, so the signed
+            // comparison is right.
+            if (l + 3 <= top) {
+                const __m128i off = _mm_set1_epi32(static_cast<int>(offset));
+                __m128i steps = _mm_add_epi32(_mm_set1_epi32(static_cast<int>(packed | l)),
+                                              _mm_setr_epi32(0, 1, 2, 3));
+                for (; l + 3 <= top; l += 4) {
+                    const __m128i c = _mm_add_epi32(
+                        off, _mm_loadu_si128(reinterpret_cast<const __m128i*>(length + l)));
+                    __m128i* costs = reinterpret_cast<__m128i*>(to + l);
+                    __m128i* stepsAt = reinterpret_cast<__m128i*>(toStep + l);
+                    const __m128i old = _mm_loadu_si128(costs);
+                    const __m128i better = _mm_cmplt_epi32(c, old);
+                    _mm_storeu_si128(costs, _mm_or_si128(_mm_and_si128(better, c),
+                                                         _mm_andnot_si128(better, old)));
+                    const __m128i oldStep = _mm_loadu_si128(stepsAt);
+                    _mm_storeu_si128(stepsAt, _mm_or_si128(_mm_and_si128(better, steps),
+                                                           _mm_andnot_si128(better, oldStep)));
+                    steps = _mm_add_epi32(steps, _mm_set1_epi32(4));
+                }
+            }
+#endif
+            for (; l <= top; ++l) {
                 const std::uint32_t c = offset + length[l];
                 const bool better = c < to[l];
                 to[l] = better ? c : to[l];

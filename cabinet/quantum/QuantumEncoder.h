@@ -74,7 +74,11 @@ class Encoder {
     static std::uint32_t Price(const Model& m, int value);
     // Price of the offset part of a match for selector 4, 5 or 6 (Infinite when
     // that selector cannot reach it).
-    std::uint32_t OffsetPrice(int which, std::uint32_t distance) const;
+    std::uint32_t OffsetPrice(int which, std::uint32_t distance) const {
+        if (which == 0 && distance > limit3_) return Infinite;
+        if (which == 1 && distance > limit4_) return Infinite;
+        return prices_.position[which][PositionSlot(distance - 1)];
+    }
     std::uint32_t MatchPrice(std::uint32_t length, std::uint32_t distance) const;
     // The longest match of the list that can be coded and pays; length 0 if none.
     Match Choose(const Match* list, std::size_t n, std::uint32_t pos) const;
