@@ -4,6 +4,10 @@
 #include <cmath>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace quantum {
 
 namespace {
@@ -38,11 +42,11 @@ Tuning LevelTuning(int level) {
     case 4:
         return {P::Lazy, 12, 64, 18};
     case 5:
-        return {P::Priced, 8, 64, 0};
+        return {P::Priced, 8, 64, 0, 1};
     case 6:
-        return {P::Priced, 12, 96, 0};
+        return {P::Priced, 16, 128, 0, 1};
     default:
-        return {P::Priced, 16, 128, 0};
+        return {P::Priced, 32, 128, 0, 2};
     }
 }
 
@@ -82,7 +86,8 @@ std::uint32_t Encoder::MaxLengthAt(std::uint32_t pos, std::uint32_t end) const {
 }
 
 void Encoder::InsertRange(std::uint32_t from, std::uint32_t to, std::uint32_t end) {
-    to = std::min(to, end >= 4 ? end - 3 : 0);
+    const std::uint32_t ahead = tree_ ? tuning_.nice : 4;
+    to = std::min(to, end >= ahead ? end - ahead + 1 : 0);
     for (std::uint32_t p = std::max(from, nextInsert_); p < to; ++p) {
         if (tree_)
             tree_->Insert(At(p), p, end - p, tuning_.depth, tuning_.nice);
@@ -110,8 +115,8 @@ bool Encoder::EncodeBlock(const std::uint8_t* data, std::size_t size,
 
     const std::uint32_t start = pos_;
     const std::uint32_t end = start + static_cast<std::uint32_t>(size);
-    // The last positions of the block before could not be hashed without these bytes.
-    InsertRange(start >= 3 ? start - 3 : 0, start, end);
+    // The last positions of the block before wait for these bytes.
+    InsertRange(nextInsert_, start, end);
 
     coder_.Begin(std::move(spare_));
     RefreshPrices();
@@ -145,33 +150,32 @@ void Encoder::EncodeMatch(std::uint32_t length, std::uint32_t distance) {
     coder_.Raw(extra, PositionExtra(slot));
 }
 
-std::uint32_t Encoder::Price(const Model& m, int value) const {
+std::uint32_t Encoder::Price(const Model& m, int value) {
     const auto& log = Log2Table();
     return log[m.Total()] - log[m.Frequency(m.IndexOf(value))];
 }
 
-void Encoder::RefreshPrices() {
+void Encoder::PricesOf(const Model& selector, const std::array<Model, 4>& literal,
+                       const std::array<Model, 3>& position, const Model& length, Prices& out) {
     for (int s = 0; s < SelectorCount; ++s)
-        prices_.selector[s] = Price(selector_, s);
+        out.selector[s] = Price(selector, s);
     for (int b = 0; b < 256; ++b)
-        prices_.literal[b] = prices_.selector[b >> 6] + Price(literal_[b >> 6], b);
+        out.literal[b] = out.selector[b >> 6] + Price(literal[b >> 6], b);
     for (int i = 0; i < 3; ++i) {
-        const Model& m = position_[i];
+        const Model& m = position[i];
         for (int s = 0; s < MaxPositionSlots; ++s)
-            prices_.position[i][s] =
+            out.position[i][s] =
                 s < m.Size() ? Price(m, s) + PositionExtra(s) * PriceScale : Infinite;
     }
     for (int l = 0; l < 255; ++l) {
         const int ls = LengthSlotOf[l];
-        prices_.length[l] =
-            prices_.selector[SelectorLong] + Price(length_, ls) + LengthExtra(ls) * PriceScale;
+        out.length[l] =
+            out.selector[SelectorLong] + Price(length, ls) + LengthExtra(ls) * PriceScale;
     }
 }
 
-std::uint32_t Encoder::OffsetPrice(int which, std::uint32_t distance) const {
-    if (which == 0 && distance > limit3_) return Infinite;
-    if (which == 1 && distance > limit4_) return Infinite;
-    return prices_.position[which][PositionSlot(distance - 1)];
+void Encoder::RefreshPrices() {
+    PricesOf(selector_, literal_, position_, length_, prices_);
 }
 
 std::uint32_t Encoder::MatchPrice(std::uint32_t length, std::uint32_t distance) const {
@@ -248,70 +252,165 @@ void Encoder::ParseGreedy(std::uint32_t start, std::uint32_t end, bool lazy) {
     }
 }
 
+void Encoder::CheapestPath(std::uint32_t pos, std::uint32_t n) {
+    // Per node: the cheapest cost found, and the step arriving there as
+    // distance << 9 | length (a literal is length 1).
+    cost_.assign(n + 1, Infinite);
+    step_.resize(n + 1);
+    std::uint32_t* cost = cost_.data();
+    std::uint32_t* step = step_.data();
+    cost[0] = 0;
+    auto relax = [&](std::uint32_t at, std::uint32_t c, std::uint32_t s) {
+        const bool better = c < cost[at];
+        cost[at] = better ? c : cost[at];
+        step[at] = better ? s : step[at];
+    };
+    for (std::uint32_t i = 0; i < n; ++i) {
+        const std::uint32_t base = cost[i];
+        relax(i + 1, base + prices_.literal[*At(pos + i)], 1);
+        std::uint32_t from = 3;
+        for (std::uint32_t e = matchStart_[i]; e < matchStart_[i + 1]; ++e) {
+            const Match m = matches_[e];
+            const std::uint32_t top = std::min(m.length, n - i);
+            const std::uint32_t packed = m.distance << 9;
+            if (from <= 3 && top >= 3) {
+                const std::uint32_t c =
+                    prices_.selector[SelectorLength3] + OffsetPrice(0, m.distance);
+                if (c < Infinite) relax(i + 3, base + c, packed | 3);
+            }
+            if (from <= 4 && top >= 4) {
+                const std::uint32_t c =
+                    prices_.selector[SelectorLength4] + OffsetPrice(1, m.distance);
+                if (c < Infinite) relax(i + 4, base + c, packed | 4);
+            }
+            const std::uint32_t offset = base + OffsetPrice(2, m.distance);
+            const std::uint32_t* length = prices_.length.data() - 5;
+            std::uint32_t* to = cost + i;
+            std::uint32_t* toStep = step + i;
+            std::uint32_t l = std::max(from, 5u);
+#if defined(__SSE2__)
+            // Four lengths at a time; every cost is below 2^30, so the signed
+            // comparison is right.
+            if (l + 3 <= top) {
+                const __m128i off = _mm_set1_epi32(static_cast<int>(offset));
+                __m128i steps = _mm_add_epi32(_mm_set1_epi32(static_cast<int>(packed | l)),
+                                              _mm_setr_epi32(0, 1, 2, 3));
+                for (; l + 3 <= top; l += 4) {
+                    const __m128i c = _mm_add_epi32(
+                        off, _mm_loadu_si128(reinterpret_cast<const __m128i*>(length + l)));
+                    __m128i* costs = reinterpret_cast<__m128i*>(to + l);
+                    __m128i* stepsAt = reinterpret_cast<__m128i*>(toStep + l);
+                    const __m128i old = _mm_loadu_si128(costs);
+                    const __m128i better = _mm_cmplt_epi32(c, old);
+                    _mm_storeu_si128(costs, _mm_or_si128(_mm_and_si128(better, c),
+                                                         _mm_andnot_si128(better, old)));
+                    const __m128i oldStep = _mm_loadu_si128(stepsAt);
+                    _mm_storeu_si128(stepsAt, _mm_or_si128(_mm_and_si128(better, steps),
+                                                           _mm_andnot_si128(better, oldStep)));
+                    steps = _mm_add_epi32(steps, _mm_set1_epi32(4));
+                }
+            }
+#endif
+            for (; l <= top; ++l) {
+                const std::uint32_t c = offset + length[l];
+                const bool better = c < to[l];
+                to[l] = better ? c : to[l];
+                toStep[l] = better ? (packed | l) : toStep[l];
+            }
+            from = m.length + 1;
+        }
+    }
+    path_.clear();
+    for (std::uint32_t i = n; i > 0;) {
+        const std::uint32_t length = step[i] & 511;
+        path_.push_back({length, step[i] >> 9});
+        i -= length;
+    }
+}
+
+void Encoder::PricesAlongPath(std::uint32_t pos) {
+    Model selector = selector_;
+    std::array<Model, 4> literal = literal_;
+    std::array<Model, 3> position = position_;
+    Model length = length_;
+    auto count = [](Model& m, int value) { m.Update(m.IndexOf(value)); };
+    std::uint32_t p = pos;
+    for (std::size_t k = path_.size(); k-- > 0;) {
+        const Match m = path_[k];
+        if (m.length == 1) {
+            const std::uint8_t b = *At(p);
+            count(selector, b >> 6);
+            count(literal[b >> 6], b);
+        } else {
+            const int slot = PositionSlot(m.distance - 1);
+            if (m.length == 3) {
+                count(selector, SelectorLength3);
+                count(position[0], slot);
+            } else if (m.length == 4) {
+                count(selector, SelectorLength4);
+                count(position[1], slot);
+            } else {
+                count(selector, SelectorLong);
+                count(length, LengthSlotOf[m.length - 5]);
+                count(position[2], slot);
+            }
+        }
+        p += m.length;
+    }
+    PricesOf(selector, literal, position, length, after_);
+    auto blend = [](auto& a, const auto& b) {
+        for (std::size_t i = 0; i < a.size(); ++i)
+            if (a[i] < Infinite) a[i] = (a[i] + 3 * b[i]) / 4;
+    };
+    blend(prices_.literal, after_.literal);
+    blend(prices_.selector, after_.selector);
+    for (int i = 0; i < 3; ++i)
+        blend(prices_.position[i], after_.position[i]);
+    blend(prices_.length, after_.length);
+}
+
 void Encoder::ParsePriced(std::uint32_t start, std::uint32_t end) {
-    // The block is parsed in pieces: each piece finds the cheapest path under
-    // the prices of the models as they stand when it begins, is coded (which
-    // updates the models) and the prices are taken afresh for the next one.
+    // The block is parsed in pieces. The matches of a piece are collected
+    // first. At the thorough level a first path priced by the models as they
+    // stand is counted in copies of the models, and the path taken is the
+    // cheapest under prices three quarters of the way towards theirs, which
+    // follow the models' drift across the piece. Coding the path updates the
+    // models for the next piece.
     constexpr std::uint32_t Piece = 4096;
     std::uint32_t pos = start;
     while (pos < end) {
         RefreshPrices();
         const std::uint32_t n = std::min(Piece, end - pos);
-        nodes_.assign(n + 1, Node{Infinite, 0, 0});
-        nodes_[0].cost = 0;
+        matches_.clear();
+        matchStart_.assign(n + 1, 0);
         Match taken{0, 0}; // a long match that ends the piece early
         std::uint32_t stop = n;
         for (std::uint32_t i = 0; i < n; ++i) {
             const std::uint32_t p = pos + i;
-            const std::uint32_t base = nodes_[i].cost;
-            const std::uint8_t* cur = At(p);
-            if (base + prices_.literal[*cur] < nodes_[i + 1].cost)
-                nodes_[i + 1] = {base + prices_.literal[*cur], 1, 0};
+            matchStart_[i] = static_cast<std::uint32_t>(matches_.size());
             if (p + 4 > end) continue;
+            const std::uint8_t* cur = At(p);
             if (p + 5 <= end) tree_->Prefetch(cur + 1);
-            matches_.clear();
+            // Near the block's end the search leaves the trees as they are:
+            // the bytes that order the position there are still to come.
+            const bool insert = p + tuning_.nice <= end && nextInsert_ == p;
             const std::size_t count = tree_->Find(cur, p, end - p, MaxLengthAt(p, end),
-                                                  tuning_.depth, tuning_.nice, matches_);
-            nextInsert_ = p + 1;
-            if (count == 0) continue;
-            const Match longest = matches_[count - 1];
-            if (longest.length >= tuning_.nice) {
-                taken = longest;
+                                                  tuning_.depth, tuning_.nice, insert, matches_);
+            if (insert) nextInsert_ = p + 1;
+            if (count != 0 && matches_.back().length >= tuning_.nice) {
+                taken = matches_.back();
+                matches_.resize(matches_.size() - count);
                 stop = i;
                 break;
             }
-            std::uint32_t from = 3;
-            for (std::size_t e = 0; e < count; ++e) {
-                const Match m = matches_[e];
-                const std::uint32_t top = std::min(m.length, n - i);
-                if (from <= 3 && top >= 3) {
-                    const std::uint32_t c =
-                        prices_.selector[SelectorLength3] + OffsetPrice(0, m.distance);
-                    if (c < Infinite && base + c < nodes_[i + 3].cost)
-                        nodes_[i + 3] = {base + c, 3, m.distance};
-                }
-                if (from <= 4 && top >= 4) {
-                    const std::uint32_t c =
-                        prices_.selector[SelectorLength4] + OffsetPrice(1, m.distance);
-                    if (c < Infinite && base + c < nodes_[i + 4].cost)
-                        nodes_[i + 4] = {base + c, 4, m.distance};
-                }
-                const std::uint32_t offset = base + OffsetPrice(2, m.distance);
-                for (std::uint32_t l = std::max(from, 5u); l <= top; ++l) {
-                    const std::uint32_t c = offset + prices_.length[l - 5];
-                    if (c < nodes_[i + l].cost)
-                        nodes_[i + l] = {c, static_cast<std::uint16_t>(l), m.distance};
-                }
-                from = m.length + 1;
-            }
         }
-        // Walk back from the end of the piece and code the path forwards.
-        path_.clear();
-        for (std::uint32_t i = stop; i > 0;) {
-            const Node& node = nodes_[i];
-            path_.push_back({node.length, node.distance});
-            i -= node.length;
+        for (std::uint32_t i = stop; i <= n; ++i)
+            matchStart_[i] = static_cast<std::uint32_t>(matches_.size());
+        if (tuning_.passes > 1 && stop > 0) {
+            CheapestPath(pos, stop);
+            PricesAlongPath(pos);
         }
+        CheapestPath(pos, stop);
         std::uint32_t p = pos;
         for (std::size_t k = path_.size(); k-- > 0;) {
             const Match m = path_[k];

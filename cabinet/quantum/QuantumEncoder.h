@@ -22,6 +22,7 @@ struct Tuning {
     std::uint32_t depth = 32; // chain entries visited per search
     std::uint32_t nice = 96;  // matches this long are taken at once
     int hashBits = 0;         // hash chains: size of the 4-byte hash table (0: by window)
+    int passes = 1;           // priced parse: 2 prices each piece again along a first path
 };
 
 Tuning LevelTuning(int level);
@@ -47,14 +48,12 @@ class Encoder {
         std::array<std::array<std::uint32_t, MaxPositionSlots>, 3> position{};
         std::array<std::uint32_t, 255> length{}; // selector 6 lengths 5..259, extra bits included
     };
-    struct Node {
-        std::uint32_t cost;
-        std::uint16_t length; // of the step arriving here; 1 is a literal
-        std::uint32_t distance;
-    };
 
     const std::uint8_t* At(std::uint32_t pos) const { return buf_.data() + (pos - bufBase_); }
     std::uint32_t MaxLengthAt(std::uint32_t pos, std::uint32_t end) const;
+    // Inserts the positions from..to-1 not yet in the match finder. The binary
+    // trees order a position by the nice bytes that follow it, so there the
+    // last positions of a block wait for the next block.
     void InsertRange(std::uint32_t from, std::uint32_t to, std::uint32_t end);
 
     void EncodeSymbol(Model& m, int value) {
@@ -69,16 +68,29 @@ class Encoder {
     void EncodeMatch(std::uint32_t length, std::uint32_t distance);
 
     void RefreshPrices();
-    std::uint32_t Price(const Model& m, int value) const;
+    // The prices of the given models into out.
+    static void PricesOf(const Model& selector, const std::array<Model, 4>& literal,
+                         const std::array<Model, 3>& position, const Model& length, Prices& out);
+    static std::uint32_t Price(const Model& m, int value);
     // Price of the offset part of a match for selector 4, 5 or 6 (Infinite when
     // that selector cannot reach it).
-    std::uint32_t OffsetPrice(int which, std::uint32_t distance) const;
+    std::uint32_t OffsetPrice(int which, std::uint32_t distance) const {
+        if (which == 0 && distance > limit3_) return Infinite;
+        if (which == 1 && distance > limit4_) return Infinite;
+        return prices_.position[which][PositionSlot(distance - 1)];
+    }
     std::uint32_t MatchPrice(std::uint32_t length, std::uint32_t distance) const;
     // The longest match of the list that can be coded and pays; length 0 if none.
     Match Choose(const Match* list, std::size_t n, std::uint32_t pos) const;
 
     void ParseGreedy(std::uint32_t start, std::uint32_t end, bool lazy);
     void ParsePriced(std::uint32_t start, std::uint32_t end);
+    // The cheapest path under prices_ through the n bytes from pos, over the
+    // matches collected for them, into path_ (last step first).
+    void CheapestPath(std::uint32_t pos, std::uint32_t n);
+    // Counts the steps of path_ from pos in copies of the models and moves
+    // prices_ three quarters of the way towards the prices of the copies.
+    void PricesAlongPath(std::uint32_t pos);
 
     int w_;
     std::uint32_t window_;
@@ -101,9 +113,11 @@ class Encoder {
 
     FrameCoder coder_;
     Prices prices_;
+    Prices after_; // prices of the models after a trial path
     std::vector<Match> matches_;
     std::vector<std::uint32_t> matchStart_;
-    std::vector<Node> nodes_;
+    std::vector<std::uint32_t> cost_;
+    std::vector<std::uint32_t> step_;
     std::vector<Match> path_;
     std::vector<std::uint8_t> spare_;
 };

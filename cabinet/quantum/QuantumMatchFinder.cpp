@@ -67,7 +67,7 @@ void TreeFinder::Reset() {
 
 std::size_t TreeFinder::Find(const std::uint8_t* cur, std::uint32_t pos, std::uint32_t avail,
                              std::uint32_t maxLen, std::uint32_t depth, std::uint32_t nice,
-                             std::vector<Match>& out) {
+                             bool insert, std::vector<Match>& out) {
     const std::size_t before = out.size();
     std::uint32_t best = 2;
     const std::uint32_t v = Load32(cur);
@@ -82,7 +82,10 @@ std::size_t TreeFinder::Find(const std::uint8_t* cur, std::uint32_t pos, std::ui
     }
     head3 = pos + 1;
     const std::size_t treeFirst = out.size();
-    Walk(cur, pos, avail, depth, nice, &out);
+    if (insert)
+        Walk(cur, pos, avail, depth, nice, &out);
+    else
+        Search(cur, pos, avail, depth, nice, out);
     // The tree compares at most nice bytes: a match that long may go on.
     if (out.size() > treeFirst && out.back().length == std::min(avail, nice) && nice < maxLen)
         out.back().length = CommonLength(cur, cur - out.back().distance, maxLen);
@@ -141,6 +144,35 @@ void TreeFinder::Walk(const std::uint8_t* cur, std::uint32_t pos, std::uint32_t 
             *larger = c;
             larger = pair;
             c = *larger;
+            lenLarger = len;
+        }
+    }
+}
+
+void TreeFinder::Search(const std::uint8_t* cur, std::uint32_t pos, std::uint32_t avail,
+                        std::uint32_t depth, std::uint32_t nice, std::vector<Match>& out) const {
+    const std::uint32_t limit = std::min(avail, nice);
+    std::uint32_t c = head4_[(Load32(cur) * 0x9E3779B1u) >> (32 - hash4Bits_)];
+    std::uint32_t lenSmaller = 0, lenLarger = 0, best = 0;
+    while (c != 0 && depth-- != 0) {
+        const std::uint32_t d = pos - (c - 1);
+        if (d >= window_) return;
+        const std::uint32_t* pair = &tree_[2 * ((c - 1) & mask_)];
+        const std::uint8_t* p = cur - d;
+        std::uint32_t len = std::min(lenSmaller, lenLarger);
+        if (p[len] == cur[len]) {
+            len = len + CommonLength(cur + len, p + len, limit - len);
+            if (len > best) {
+                best = len;
+                out.push_back({len, d});
+                if (len == limit) return;
+            }
+        }
+        if (p[len] < cur[len]) {
+            c = pair[1];
+            lenSmaller = len;
+        } else {
+            c = pair[0];
             lenLarger = len;
         }
     }

@@ -92,8 +92,10 @@ class TreeFinder {
     void Reset();
     // As MatchFinder::Find; avail bytes (at least four) are readable from cur
     // and the tree is ordered by at most nice of them. Lengths are cut to maxLen.
+    // A position inserted must have nice bytes after it (avail >= nice), or the
+    // trees lose their order; with insert false the trees are only read.
     std::size_t Find(const std::uint8_t* cur, std::uint32_t pos, std::uint32_t avail,
-                     std::uint32_t maxLen, std::uint32_t depth, std::uint32_t nice,
+                     std::uint32_t maxLen, std::uint32_t depth, std::uint32_t nice, bool insert,
                      std::vector<Match>& out);
     // Asks for the table entries a search at cur will read to be loaded early.
     void Prefetch(const std::uint8_t* cur) const {
@@ -101,7 +103,7 @@ class TreeFinder {
         __builtin_prefetch(&head3_[((v & 0xFFFFFF) * 0x9E3779B1u) >> (32 - Hash3Bits)]);
         __builtin_prefetch(&head4_[(v * 0x9E3779B1u) >> (32 - hash4Bits_)]);
     }
-    // Inserts pos without collecting matches.
+    // Inserts pos without collecting matches (avail >= nice).
     void Insert(const std::uint8_t* cur, std::uint32_t pos, std::uint32_t avail,
                 std::uint32_t depth, std::uint32_t nice) {
         Walk(cur, pos, avail, depth, nice, nullptr);
@@ -117,6 +119,10 @@ class TreeFinder {
     // Inserts pos into its tree; with out, appends every new longest match.
     void Walk(const std::uint8_t* cur, std::uint32_t pos, std::uint32_t avail, std::uint32_t depth,
               std::uint32_t nice, std::vector<Match>* out);
+    // Follows pos's path through its tree without changing it, appending every
+    // new longest match.
+    void Search(const std::uint8_t* cur, std::uint32_t pos, std::uint32_t avail,
+                std::uint32_t depth, std::uint32_t nice, std::vector<Match>& out) const;
 
     std::uint32_t window_;
     std::uint32_t mask_;
