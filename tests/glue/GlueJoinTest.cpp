@@ -257,6 +257,9 @@ TEST_F(GlueJoin, LongNumbersKeepAllTheirDigits) {
 }
 
 TEST_F(GlueJoin, SourceNameSplitOnlyAtThisPlatformsSeparatorsAndPatternsBeyondTheLastLine) {
+#ifdef _WIN32
+    GTEST_SKIP() << "a backslash separates names on Windows";
+#endif
     // A backslash is part of a name here, as the split engine takes it.
     job.source = "/home/ann/clips\\movie.avi";
     job.names = {"0", "first-\\./", "\\*./"};

@@ -201,7 +201,11 @@ TEST_F(FileSelTest, RelativeEntriesAndNamesThatWouldClimbOut) {
 TEST_F(FileSelTest, DotDotInAnEntryNamesTheFolderTheFileIsIn) {
     // The entry reaches the root's own files through sub1/..: they are stored
     // under the root's path, where they are, not under sub1.
-    std::string full = root.substr(1);
+#ifdef _WIN32
+    std::string full = root.substr(3); // less the drive and its separator
+#else
+    std::string full = root.substr(1); // less the leading separator
+#endif
     for (char& c : full)
         if (c == '/') c = '\\';
     EXPECT_EQ(Add(root + "sub1/../*.dat", false, true, false),
