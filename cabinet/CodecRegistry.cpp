@@ -1,7 +1,5 @@
 #include "CodecRegistry.h"
 
-#include <deque>
-
 namespace cab {
 
 // Generated from the codec folders of the build (CodecTable.cpp.in).
@@ -11,9 +9,9 @@ extern const std::size_t CodecTableSize;
 namespace {
 
 // "none": blocks are stored as they are.
-class StoreCodec final : public Codec {
+class StoreCodec final : public QueueingCodec {
   public:
-    void BeginFolder() override { ready_.clear(); }
+    void BeginFolder() override { Reset(); }
     bool Put(const std::uint8_t* data, std::size_t size) override {
         if (size == 0 || size > BlockSize) return false;
         CompressedBlock b;
@@ -22,16 +20,6 @@ class StoreCodec final : public Codec {
         ready_.push_back(std::move(b));
         return true;
     }
-    bool EndFolder() override { return true; }
-    bool Take(CompressedBlock& block) override {
-        if (ready_.empty()) return false;
-        block = std::move(ready_.front());
-        ready_.pop_front();
-        return true;
-    }
-
-  private:
-    std::deque<CompressedBlock> ready_;
 };
 
 std::unique_ptr<Codec> MakeStore(std::uint16_t code) {

@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <vector>
 
@@ -34,6 +35,23 @@ class Codec {
     virtual bool EndFolder() = 0;
     // Hands out the next finished block, in input order; false when none is ready.
     virtual bool Take(CompressedBlock& block) = 0;
+};
+
+// A codec that finishes every block as it is put: finished blocks wait here,
+// in input order, until they are taken.
+class QueueingCodec : public Codec {
+  public:
+    bool EndFolder() override { return true; }
+    bool Take(CompressedBlock& block) override {
+        if (ready_.empty()) return false;
+        block = std::move(ready_.front());
+        ready_.pop_front();
+        return true;
+    }
+
+  protected:
+    void Reset() { ready_.clear(); }
+    std::deque<CompressedBlock> ready_;
 };
 
 // One compression method as the engine's registry knows it.

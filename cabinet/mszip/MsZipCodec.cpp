@@ -1,28 +1,11 @@
 #include "MsZipCodec.h"
 
 #include <cstring>
-#include <deque>
 #include <zlib.h>
 
 namespace cab {
 
 namespace {
-
-// Hands out finished blocks in the order they were made.
-class QueueingCodec : public Codec {
-  public:
-    bool EndFolder() override { return true; }
-    bool Take(CompressedBlock& block) override {
-        if (ready_.empty()) return false;
-        block = std::move(ready_.front());
-        ready_.pop_front();
-        return true;
-    }
-
-  protected:
-    void Reset() { ready_.clear(); }
-    std::deque<CompressedBlock> ready_;
-};
 
 // One deflate stream runs through the whole folder, so every block can refer
 // back into the one before it without the cost of a preset dictionary. Each

@@ -1,18 +1,16 @@
 #include "QuantumCodec.h"
 #include "QuantumEncoder.h"
 
-#include <deque>
-
 namespace cab {
 
 namespace {
 
-class QuantumCodec final : public Codec {
+class QuantumCodec final : public QueueingCodec {
   public:
     QuantumCodec(int level, int w) : encoder_(w, level) {}
     void BeginFolder() override {
         encoder_.BeginFolder();
-        ready_.clear();
+        Reset();
     }
     bool Put(const std::uint8_t* data, std::size_t size) override {
         CompressedBlock block;
@@ -21,17 +19,9 @@ class QuantumCodec final : public Codec {
         ready_.push_back(std::move(block));
         return true;
     }
-    bool EndFolder() override { return true; }
-    bool Take(CompressedBlock& block) override {
-        if (ready_.empty()) return false;
-        block = std::move(ready_.front());
-        ready_.pop_front();
-        return true;
-    }
 
   private:
     quantum::Encoder encoder_;
-    std::deque<CompressedBlock> ready_;
 };
 
 // Code 2 with the level in bits 4 to 7 and the window exponent in bits 8 to 12;

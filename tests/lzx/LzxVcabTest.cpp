@@ -3,6 +3,7 @@
 #include "LzxTestData.h"
 #include "Readers.h"
 #include "TestUtil.h"
+#include "VcabRun.h"
 
 #include <gtest/gtest.h>
 
@@ -13,39 +14,15 @@ using namespace lzxtest;
 
 namespace {
 
-struct Input {
-    std::string name;
-    std::string data;
-};
+using cabtest::Input;
 
-// Writes the inputs into dir/in, runs vcab there and returns the cabinets it
-// made (out.cab, out2.cab, ...).
 std::vector<std::string> Pack(const testutil::TempDir& dir, const std::vector<Input>& inputs,
                               const std::vector<std::string>& options) {
-    std::vector<std::string> argv = {VCAB_PATH};
-    argv.insert(argv.end(), options.begin(), options.end());
-    argv.push_back(dir / "out.cab");
-    for (const Input& in : inputs) {
-        testutil::WriteFile(dir / in.name, in.data);
-        argv.push_back(dir / in.name);
-    }
-    testutil::RunResult run = testutil::Run(argv);
-    EXPECT_EQ(run.exitCode, 0) << run.output;
-    std::vector<std::string> cabs;
-    if (testutil::Exists(dir / "out.cab")) cabs.push_back(dir / "out.cab");
-    for (int n = 2; testutil::Exists(dir / ("out" + std::to_string(n) + ".cab")); ++n)
-        cabs.push_back(dir / ("out" + std::to_string(n) + ".cab"));
-    return cabs;
+    return cabtest::PackWithVcab(VCAB_PATH, dir, inputs, options);
 }
 
 void ExtractAll(const std::vector<std::string>& cabs, const std::vector<Input>& inputs) {
-    ASSERT_FALSE(cabs.empty());
-    std::map<std::string, std::string> want;
-    for (const Input& in : inputs)
-        want[in.name] = in.data;
-    ExpectFiles(ExtractWithCabextract(cabs.front()), want, "cabextract");
-    ExpectFiles(Extract7z(cabs.front()), want, "7-Zip");
-    ExpectFiles(ExtractSetWithLibmspack(cabs), want, "libmspack");
+    cabtest::ExpectEveryReaderGivesBack(cabs, inputs);
 }
 
 class LzxVcab : public ::testing::TestWithParam<int> {};

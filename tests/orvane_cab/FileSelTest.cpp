@@ -73,6 +73,18 @@ class FileSelTest : public ::testing::Test {
             if (!e.isFolder && !never.count(e.name) && plat::MatchMask(e.name, mask))
                 out.emplace_back(folder + e.name, e.name);
     }
+    // The root as a stored full path: without the drive (Windows) or the
+    // leading separator, every separator a backslash.
+    std::string StoredRoot() const {
+#ifdef _WIN32
+        std::string full = root.substr(3);
+#else
+        std::string full = root.substr(1);
+#endif
+        for (char& c : full)
+            if (c == '/') c = '\\';
+        return full;
+    }
 };
 
 std::vector<std::string> Sources(const Files& files) {
@@ -157,13 +169,7 @@ TEST_F(FileSelTest, AbortIsLookedAtBeforeEachFile) {
 }
 
 TEST_F(FileSelTest, StoredNamesForEachSwitchCombination) {
-#ifdef _WIN32
-    std::string full = root.substr(3); // less the drive and its separator
-#else
-    std::string full = root.substr(1); // less the leading separator
-#endif
-    for (char& c : full)
-        if (c == '/') c = '\\';
+    const std::string full = StoredRoot();
     struct Case {
         bool store, partial;
         std::string deep, top;
@@ -201,13 +207,7 @@ TEST_F(FileSelTest, RelativeEntriesAndNamesThatWouldClimbOut) {
 TEST_F(FileSelTest, DotDotInAnEntryNamesTheFolderTheFileIsIn) {
     // The entry reaches the root's own files through sub1/..: they are stored
     // under the root's path, where they are, not under sub1.
-#ifdef _WIN32
-    std::string full = root.substr(3); // less the drive and its separator
-#else
-    std::string full = root.substr(1); // less the leading separator
-#endif
-    for (char& c : full)
-        if (c == '/') c = '\\';
+    const std::string full = StoredRoot();
     EXPECT_EQ(Add(root + "sub1/../*.dat", false, true, false),
               (Files{{root + "sub1/../x.dat", full + "x.dat"}}));
     EXPECT_EQ(NameInCabinet("/in/sub/.//../top.txt", "top.txt", "/in/sub/", true, false),
