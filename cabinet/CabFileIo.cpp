@@ -3,7 +3,6 @@
 #include "Platform.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -124,7 +123,7 @@ long FileIo::Seek(INT_PTR hf, long dist, int seektype, int* err, void*) {
     }
     // A position the result cannot hold is a failure, never a wrapped value.
     if (pos > std::numeric_limits<long>::max()) {
-        *err = EOVERFLOW;
+        *err = plat::ErrorFileTooLarge();
         return -1;
     }
     return static_cast<long>(pos);
@@ -186,7 +185,7 @@ INT_PTR FileIo::OpenInfo(char* pszName, USHORT* pdate, USHORT* ptime, USHORT* pa
     *err = 0;
     try {
         if (plat::PathExists(pszName) && !plat::IsRegularFile(pszName)) {
-            *err = ENODEV;
+            *err = plat::ErrorNotRegularFile();
             return -1;
         }
         plat::FileHandle h = plat::OpenFile(pszName, plat::OpenMode::Read);

@@ -28,6 +28,7 @@ std::string ErrorText(int code); // the system's message for a code
 std::string LastErrorText();     // ErrorText(LastError())
 int ErrorNameTooLong();          // the system's code for a name or path that is too long
 int ErrorFileTooLarge();         // ... for a size or position a result cannot hold
+int ErrorNotRegularFile();       // ... for a device, pipe or folder where a file belongs
 
 // ---- files --------------------------------------------------------------
 

@@ -278,7 +278,7 @@ INT_PTR OpenInfo(char* pszName, USHORT* pdate, USHORT* ptime, USHORT* pattribs, 
         // Only plain files are stored: opening a pipe would wait for a writer,
         // and a device has no size to store.
         if (plat::FileExists(pszName) && !plat::IsRegularFile(pszName)) {
-            *err = ENODEV;
+            *err = plat::ErrorNotRegularFile();
             return -1;
         }
         plat::FileHandle h = plat::OpenFile(pszName, plat::OpenMode::Read);

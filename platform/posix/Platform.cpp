@@ -47,6 +47,9 @@ int ErrorNameTooLong() {
 int ErrorFileTooLarge() {
     return EOVERFLOW;
 }
+int ErrorNotRegularFile() {
+    return ENODEV;
+}
 
 // ---- files --------------------------------------------------------------
 

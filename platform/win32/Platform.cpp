@@ -102,6 +102,9 @@ int ErrorNameTooLong() {
 int ErrorFileTooLarge() {
     return ERROR_FILE_TOO_LARGE;
 }
+int ErrorNotRegularFile() {
+    return ERROR_NOT_SUPPORTED;
+}
 
 // ---- files --------------------------------------------------------------
 
