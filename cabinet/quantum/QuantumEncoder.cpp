@@ -86,7 +86,9 @@ std::uint32_t Encoder::MaxLengthAt(std::uint32_t pos, std::uint32_t end) const {
 }
 
 void Encoder::InsertRange(std::uint32_t from, std::uint32_t to, std::uint32_t end) {
-    const std::uint32_t ahead = tree_ ? tuning_.nice : 4;
+    // A position is hashed on its next 4 bytes, and the trees order it by up
+    // to nice of them: both must be there.
+    const std::uint32_t ahead = tree_ ? std::max<std::uint32_t>(tuning_.nice, 4) : 4;
     to = std::min(to, end >= ahead ? end - ahead + 1 : 0);
     for (std::uint32_t p = std::max(from, nextInsert_); p < to; ++p) {
         if (tree_)
