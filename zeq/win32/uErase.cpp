@@ -31,7 +31,10 @@ void TErase::EraseFolder(const std::string& folder, const std::function<bool()>&
 }
 
 void TErase::EraseTarget(const std::function<bool()>& stop) {
-    Show();
+    // Shown without taking the focus: the keyboard stays with the window the
+    // user works with (the disk dialog, or its abort question).
+    ShowWindow(Handle(), SW_SHOWNOACTIVATE);
+    UpdateWindow(Handle());
     EraseFolder(job_.Settings().TargetPath, stop);
     Hide();
 }
