@@ -249,7 +249,7 @@ void TCabEncode::DrawButton(const DRAWITEMSTRUCT& item) {
     SelectObject(dc, oldFont);
     if ((item.itemState & ODS_FOCUS) && !(item.itemState & ODS_NOFOCUSRECT)) {
         RECT focus = rc;
-        InflateRect(&focus, -3, -3);
+        InflateRect(&focus, -2, -2);
         DrawFocusRect(dc, &focus);
     }
 
