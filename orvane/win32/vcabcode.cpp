@@ -5,6 +5,8 @@
 #include "vDirectives.h"
 #include "vPictures.h"
 
+#include <commctrl.h>
+
 namespace {
 
 constexpr int CancelId = 101, PauseId = 102; // clear of IDOK and IDCANCEL (Enter, Escape)
@@ -72,6 +74,8 @@ TCabEncode::TCabEncode(const std::vector<std::string>& args, TShellState& state)
                         CancelId, font_);
     pause = AddControl(form, "BUTTON", "Pause", BS_OWNERDRAW | WS_TABSTOP, 288, 101, 73, 22,
                        PauseId, font_);
+    for (HWND button : {Cancel, pause})
+        SetWindowSubclass(button, &TCabEncode::ButtonProc, 0, reinterpret_cast<DWORD_PTR>(this));
 
     Timer.OnTimer = [this] { TimerTimer(); };
     boxCloser_.OnTimer = [this] {
@@ -228,9 +232,10 @@ void TCabEncode::DrawButton(const DRAWITEMSTRUCT& item) {
     const bool disabled = item.itemState & ODS_DISABLED;
     const int shift = pressed ? 1 : 0;
     FillRect(dc, &rc, GetSysColorBrush(COLOR_BTNFACE));
-    if (pressed) {
+    // Flat: an edge only under the mouse, sunken while pressed.
+    if (pressed || (item.hwndItem == hot_ && !disabled)) {
         RECT edge = rc;
-        DrawEdge(dc, &edge, BDR_SUNKENOUTER, BF_RECT);
+        DrawEdge(dc, &edge, pressed ? BDR_SUNKENOUTER : BDR_RAISEDINNER, BF_RECT);
     }
 
     const bool scissors = item.hwndItem == Cancel;
@@ -264,4 +269,30 @@ void TCabEncode::DrawButton(const DRAWITEMSTRUCT& item) {
     const int saved = SaveDC(dc);
     DrawSteps(dc, steps);
     RestoreDC(dc, saved);
+}
+
+LRESULT CALLBACK TCabEncode::ButtonProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
+                                        DWORD_PTR data) {
+    auto* self = reinterpret_cast<TCabEncode*>(data);
+    switch (msg) {
+    case WM_MOUSEMOVE:
+        if (self->hot_ != hwnd) {
+            if (self->hot_) InvalidateRect(self->hot_, nullptr, TRUE);
+            self->hot_ = hwnd;
+            TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, hwnd, 0};
+            TrackMouseEvent(&track);
+            InvalidateRect(hwnd, nullptr, TRUE);
+        }
+        break;
+    case WM_MOUSELEAVE:
+        if (self->hot_ == hwnd) {
+            self->hot_ = nullptr;
+            InvalidateRect(hwnd, nullptr, TRUE);
+        }
+        break;
+    case WM_NCDESTROY:
+        RemoveWindowSubclass(hwnd, &TCabEncode::ButtonProc, 0);
+        break;
+    }
+    return DefSubclassProc(hwnd, msg, wp, lp);
 }
