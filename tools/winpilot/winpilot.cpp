@@ -5,7 +5,10 @@
 //   winpilot gone CAPTION [SECONDS]          no such window any more
 //   winpilot texts CAPTION                   the texts of its controls, one a line
 //   winpilot click CAPTION BUTTON            presses the button of that text ('&' left out)
-//   winpilot answer TITLE BUTTON [SECONDS]   waits for a message box of that title, presses
+//   winpilot box TITLE BUTTON [SECONDS]      waits for a message box of that title with that
+//                                            button and prints its texts
+//   winpilot answer TITLE BUTTON [SECONDS]   waits for that box, presses the button and waits
+//                                            until the box has gone
 //   winpilot close CAPTION                   asks the window to close (the close box)
 //   winpilot rect CAPTION                    the size of its client area, WIDTHxHEIGHT
 //
@@ -143,9 +146,16 @@ HWND Need(const std::string& caption, const std::string& button = "") {
     return w;
 }
 
+// The texts of the window's visible controls, one a line.
+int PrintTexts(HWND w) {
+    for (HWND c : Children(w))
+        if (IsWindowVisible(c)) std::printf("%s\n", Text(c).c_str());
+    return 0;
+}
+
 int Usage() {
     std::fputs("usage: winpilot wait|gone CAPTION [SECONDS] | texts|close|rect CAPTION |\n"
-               "       click CAPTION BUTTON | answer TITLE BUTTON [SECONDS]\n",
+               "       click CAPTION BUTTON | box|answer TITLE BUTTON [SECONDS]\n",
                stderr);
     return 2;
 }
@@ -169,29 +179,37 @@ int main(int argc, char** argv) {
     if (command == "gone") return WaitGone(caption, Seconds(argc, argv, 3)) ? 0 : 1;
     if (command == "texts") {
         HWND w = Need(caption);
-        if (!w) return 1;
-        for (HWND c : Children(w))
-            if (IsWindowVisible(c)) std::printf("%s\n", Text(c).c_str());
-        return 0;
+        return w ? PrintTexts(w) : 1;
     }
     if (command == "click") {
         if (argc < 4) return Usage();
         HWND w = Need(caption, argv[3]);
         return w && Press(w, argv[3]) ? 0 : 1;
     }
-    if (command == "answer") {
+    if (command == "box" || command == "answer") {
         if (argc < 4) return Usage();
         Search s;
         s.caption = caption;
         s.exact = true;
         s.messageBox = true;
         s.button = argv[3];
-        HWND w = WaitFor(s, Seconds(argc, argv, 4));
+        const DWORD seconds = Seconds(argc, argv, 4);
+        HWND w = WaitFor(s, seconds);
         if (!w) {
-            std::fprintf(stderr, "winpilot: no message box \"%s\"\n", caption.c_str());
+            std::fprintf(stderr, "winpilot: no message box \"%s\" with \"%s\"\n", caption.c_str(),
+                         argv[3]);
             return 1;
         }
-        return Press(w, argv[3]) ? 0 : 1;
+        if (command == "box") return PrintTexts(w);
+        if (!Press(w, argv[3])) return 1;
+        // The next box of the program may carry the same title: this one must
+        // have gone before the caller looks for it.
+        const DWORD start = GetTickCount();
+        while (IsWindow(w) && IsWindowVisible(w)) {
+            if (GetTickCount() - start >= seconds * 1000) return 1;
+            Sleep(PollMs);
+        }
+        return 0;
     }
     if (command == "close") {
         HWND w = Need(caption);
