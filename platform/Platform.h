@@ -172,6 +172,12 @@ std::string ProgramFolder(); // folder of the running program, trailing separato
 
 // ---- threads and the process ---------------------------------------------
 
+// Makes the system fail critical errors (a drive without its medium) quietly
+// instead of asking the user, and returns the error mode that was in force;
+// RestoreErrorMode brings it back. Nothing to do where no such box exists.
+unsigned QuietCriticalErrors();
+void RestoreErrorMode(unsigned previous);
+
 // Seven levels from idle (-3) over normal (0) to time critical (3). A level the
 // process may not take leaves the thread at normal; returns false then.
 bool SetCurrentThreadPriority(int level);

@@ -4,7 +4,9 @@
 #include <climits>
 #include <cstdlib>
 
-int MulDiv(int a, int b, int c) {
+using gradbar::MulDiv;
+
+int gradbar::MulDiv(int a, int b, int c) {
     if (c == 0) return -1;
     const std::int64_t product = static_cast<std::int64_t>(a) * b;
     const bool negative = (product < 0) != (c < 0);

@@ -11,8 +11,12 @@
 #include <vector>
 
 // a × b ÷ c with a 64-bit product, rounded to the nearest integer, halves away
-// from zero. Gives -1 when c is 0 or the result does not fit in 32 bits.
+// from zero. Gives -1 when c is 0 or the result does not fit in 32 bits. In a
+// namespace of its own: <windows.h> declares the system's MulDiv of the same
+// name, and a Windows backend includes both.
+namespace gradbar {
 int MulDiv(int a, int b, int c);
+}
 
 enum TBevelStyle { bsLowered = 0, bsRaised = 1 };
 

@@ -10,6 +10,11 @@
 // Registers the common controls (progress bars, tooltips, animation) once.
 void InitControls();
 
+// Registers a window class of this program once (later calls with the same
+// name do nothing): an arrow cursor and the given background brush (none:
+// the window paints all of itself).
+void RegisterWindowClass(const char* name, WNDPROC proc, HBRUSH background = nullptr);
+
 // A font of the given height in pixels (the character height, as a negative
 // lfHeight): face, else the system's nearest.
 HFONT MakeFont(const char* face, int pixelHeight, int weight = FW_NORMAL);
@@ -43,8 +48,8 @@ class TForm {
     TForm& operator=(const TForm&) = delete;
 
     HWND Handle() const { return hwnd_; }
-    bool Create(const char* caption, DWORD style, DWORD exStyle, int clientWidth,
-                int clientHeight, HWND owner = nullptr, HICON icon = nullptr);
+    bool Create(const char* caption, DWORD style, DWORD exStyle, int clientWidth, int clientHeight,
+                HWND owner = nullptr, HICON icon = nullptr);
 
     void Show();
     void Hide();

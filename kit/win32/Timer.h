@@ -10,7 +10,7 @@
 class TTimer {
   public:
     explicit TTimer(UINT intervalMs = 1000, std::function<void()> onTimer = {})
-        : interval_(intervalMs), OnTimer(std::move(onTimer)) {}
+        : OnTimer(std::move(onTimer)), interval_(intervalMs) {}
     ~TTimer() { Stop(); }
     TTimer(const TTimer&) = delete;
     TTimer& operator=(const TTimer&) = delete;

@@ -31,6 +31,9 @@ class WindowLoop : public IWindowThread {
 // The thread's message loop until WM_QUIT; returns the quit code. Dialog keys
 // (Tab, Enter, Escape) go to the active top-level window of this thread.
 int RunMessageLoop();
+// Hands one message on as the loops above do: dialog keys to the active
+// top-level window of this thread, the rest translated and dispatched.
+void DispatchWindowMessage(MSG& msg);
 // Handles the messages waiting now and returns (for long work on the window
 // thread that must keep the windows live). Leaves a WM_QUIT for the loop.
 void ProcessMessages();

@@ -1,64 +1,31 @@
 #include "vcabcode.h"
 
+#include "DrawSteps.h"
 #include "MessageBoxes.h"
 #include "vDirectives.h"
+#include "vPictures.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QPainter>
-#include <QPainterPath>
 #include <QScreen>
 
 // ---- button pictures --------------------------------------------------------------
 
 namespace {
 
-// Colours of the 16-colour palette the pictures keep to.
-const QColor Black(0, 0, 0), Maroon(128, 0, 0), Olive(128, 128, 0), Gray(128, 128, 128),
-    Silver(192, 192, 192), Yellow(255, 255, 0), White(255, 255, 255);
+const QColor Silver(192, 192, 192), White(255, 255, 255);
 
-QPixmap Scissors() {
-    QPixmap pm(20, 20);
+// A button picture of size x size pixels drawn by draw.
+QPixmap Picture(int size, void (*draw)(TStepRecorder&)) {
+    QPixmap pm(size, size);
     pm.fill(Qt::transparent);
+    TStepRecorder r;
+    draw(r);
     QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing, false);
-    // Blades, crossing at the pivot.
-    p.setPen(QPen(Gray, 2));
-    p.drawLine(7, 12, 15, 1);
-    p.setPen(QPen(Silver, 2));
-    p.drawLine(12, 12, 4, 1);
-    p.setPen(Black);
-    p.drawPoint(9, 9);
-    // Handles.
-    p.setPen(QPen(Maroon, 2));
-    p.setBrush(Qt::NoBrush);
-    p.drawEllipse(QRect(2, 12, 6, 6));
-    p.drawEllipse(QRect(11, 12, 6, 6));
-    return pm;
-}
-
-QPixmap Bell() {
-    QPixmap pm(16, 16);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing, false);
-    QPainterPath body;
-    body.moveTo(3, 12);
-    body.cubicTo(4, 10, 4, 3, 8, 3);
-    body.cubicTo(12, 3, 12, 10, 13, 12);
-    body.closeSubpath();
-    p.setPen(Olive);
-    p.setBrush(Yellow);
-    p.drawPath(body);
-    p.setPen(Olive);
-    p.drawLine(2, 12, 14, 12);
-    p.setBrush(Olive);
-    p.drawEllipse(QRect(7, 1, 2, 2));
-    p.drawEllipse(QRect(7, 13, 2, 2));
-    p.setPen(White);
-    p.drawLine(6, 5, 5, 9);
+    DrawSteps(p, r.Take());
     return pm;
 }
 
@@ -131,9 +98,11 @@ TCabEncode::TCabEncode(const std::vector<std::string>& args, TShellState& state)
     Minor = new TGradProgress(this, QRect(200, 116, 78, 6));
     SetUpBar(Minor, buttonFace);
 
-    Cancel = FlatButton(this, QStringLiteral("Cancel"), Scissors(), QRect(288, 77, 73, 22));
+    Cancel = FlatButton(this, QStringLiteral("Cancel"), Picture(ScissorsSize, DrawScissors),
+                        QRect(288, 77, 73, 22));
     connect(Cancel, &QPushButton::clicked, this, &TCabEncode::CancelClick);
-    pause = FlatButton(this, QStringLiteral("Pause"), Bell(), QRect(288, 101, 73, 22));
+    pause = FlatButton(this, QStringLiteral("Pause"), Picture(BellSize, DrawBell),
+                       QRect(288, 101, 73, 22));
     connect(pause, &QPushButton::clicked, this, &TCabEncode::pauseClick);
 
     Timer = new QTimer(this);

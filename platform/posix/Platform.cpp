@@ -532,6 +532,12 @@ bool StderrIsTerminal() {
     return ::isatty(STDERR_FILENO) == 1;
 }
 
+unsigned QuietCriticalErrors() {
+    return 0;
+}
+
+void RestoreErrorMode(unsigned) {}
+
 void SleepMs(unsigned ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }

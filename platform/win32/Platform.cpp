@@ -639,6 +639,14 @@ bool SetCurrentThreadPriority(int level) {
     return false;
 }
 
+unsigned QuietCriticalErrors() {
+    return ::SetErrorMode(SEM_FAILCRITICALERRORS);
+}
+
+void RestoreErrorMode(unsigned previous) {
+    ::SetErrorMode(previous);
+}
+
 void SleepMs(unsigned ms) {
     ::Sleep(ms);
 }

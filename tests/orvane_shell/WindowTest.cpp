@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 
 namespace fs = std::filesystem;
 using shelltest::CrLf;
@@ -118,6 +119,24 @@ TEST_F(Window, ControlsAsLaidOut) {
     EXPECT_TRUE(w->Timer->isActive());
     // The start-up ran the timer step once: the worker runs before the window shows.
     EXPECT_TRUE(w->Worker().Started());
+    EXPECT_TRUE(SpinUntil([&] { return state.Finished.load(); }));
+}
+
+// The pictures come from drawing steps: each button shows its own, in colour.
+TEST_F(Window, ButtonsShowTheirPictures) {
+    auto w = Open();
+    const auto colours = [](const QPushButton* button) {
+        const QImage image = button->icon().pixmap(button->iconSize()).toImage();
+        std::set<QRgb> seen;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (qAlpha(image.pixel(x, y)) == 255) seen.insert(image.pixel(x, y));
+        return seen;
+    };
+    const std::set<QRgb> scissors = colours(w->Cancel), bell = colours(w->pause);
+    EXPECT_TRUE(scissors.contains(qRgb(128, 0, 0))) << "maroon handles";
+    EXPECT_TRUE(bell.contains(qRgb(255, 255, 0))) << "yellow body";
+    EXPECT_NE(scissors, bell);
     EXPECT_TRUE(SpinUntil([&] { return state.Finished.load(); }));
 }
 

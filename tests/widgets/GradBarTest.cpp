@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+using gradbar::MulDiv;
+
 namespace {
 
 const TColor Grey{192, 192, 192};

@@ -13,8 +13,7 @@
 class TFileLabel {
   public:
     // A child of parent at the given client rectangle, in font (not owned).
-    TFileLabel(HWND parent, int x, int y, int width, int height, TDirection direction,
-               HFONT font);
+    TFileLabel(HWND parent, int x, int y, int width, int height, TDirection direction, HFONT font);
     ~TFileLabel();
     TFileLabel(const TFileLabel&) = delete;
     TFileLabel& operator=(const TFileLabel&) = delete;

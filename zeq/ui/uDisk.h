@@ -1,24 +1,23 @@
 // TDisk, the disk change dialog: the worker's way of asking for a disk. It
 // judges the disk by itself, on a timer or when the user presses "Check !", and
 // closes with success once the wanted disk is there; the only other way out is
-// an abort that the user confirms.
+// an abort that the user confirms. What it decides lies in TDiskRules.
 #pragma once
 
 #include "AnimClip.h"
 #include "FileLbl.h"
 #include "uCore.h"
+#include "uDiskRules.h"
 
 #include <QDialog>
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
-#include <cstdint>
 #include <functional>
-#include <string>
 
 class TErase;
 
-class TDisk : public QDialog {
+class TDisk : public QDialog, public TDiskRules {
   public:
     TDisk(JobState& job, TErase& erase, QWidget* parent = nullptr);
 
@@ -37,29 +36,6 @@ class TDisk : public QDialog {
     // false when the user confirmed the abort.
     bool Prompt();
 
-    // A check, by the Check timer or the "Check !" button.
-    void CheckTimer();
-    // A new disk for writing: erased first when the job asks and the disk is
-    // new, then accepted when it has RequiredSpace free bytes.
-    void CheckNewDisk();
-    // The disk that holds CurrentPie: accepted once the file exists.
-    void CheckPieFile();
-    // Asks whether to abort; Yes closes the dialog with Rejected.
-    void CancelClick();
-
-    // Milliseconds between automatic checks (the low 32 bits of CheckInterval,
-    // at most what a timer takes); 0 when the user checks.
-    int CheckMs() const;
-
-    // The latest check since the dialog was shown found no readable disk.
-    bool NoDiskSeen = false;
-    // True while an erase runs inside a check.
-    bool Erasing() const { return erasing_; }
-    // The user confirmed the abort during this prompt.
-    bool Aborted() const { return aborted_; }
-
-    // The free bytes of the target (TargetFree); tests script a volume here.
-    std::function<std::int64_t(const std::string&)> FreeSpace;
     // The abort question; true for Yes. By default the message box, which sets
     // Aborted as soon as Yes is pressed, so that an erase running meanwhile
     // stops before its next file.
@@ -72,15 +48,17 @@ class TDisk : public QDialog {
 
   protected:
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+    void StopCheckTimer() override;
+    void StartCheckTimer() override;
+    void EnableCheckButton(bool enabled) override;
+    void EraseTarget(const std::function<bool()>& stop) override;
+    bool AskAbortQuestion() override;
+    void CloseDialog(bool ok) override;
 
   private:
     bool AskAbortBox();
-    void Succeed();
 
-    JobState& job_;
     TErase& erase_;
-    bool erasing_ = false;    // an erase runs inside a check
-    bool questionUp_ = false; // the abort question is up
-    bool okPending_ = false;  // a check succeeded while the question was up
-    bool aborted_ = false;
 };

@@ -1,8 +1,10 @@
 #include "uForms.h"
 
+#include "DrawSteps.h"
+#include "uZeqIcon.h"
+
 #include <QGuiApplication>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPixmap>
 #include <QScreen>
 #include <QWidget>
@@ -43,18 +45,9 @@ void PlaceCentred(QWidget* window, int clientWidth, int clientHeight) {
 }
 
 QIcon ZeqIcon() {
-    QPixmap pixmap(32, 32);
+    QPixmap pixmap(ZeqIconSize, ZeqIconSize);
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    const QRectF pie(2.5, 4.5, 27, 25);
-    // The dish, then the pie with a slice missing, then the slice set apart.
-    p.setPen(QPen(QColor(64, 64, 64), 1));
-    p.setBrush(QColor(190, 200, 220));
-    p.drawEllipse(QRectF(1.5, 8.5, 29, 22));
-    p.setBrush(QColor(214, 150, 60));
-    p.drawPie(pie, 60 * 16, 300 * 16);
-    p.setBrush(QColor(236, 190, 110));
-    p.drawPie(pie.translated(3, -3), 0, 60 * 16);
+    DrawSteps(p, ZeqIconSteps());
     return QIcon(pixmap);
 }

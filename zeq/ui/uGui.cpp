@@ -7,7 +7,6 @@
 #include <QCloseEvent>
 #include <QPainter>
 #include <QPolygon>
-#include <climits>
 
 namespace {
 
@@ -79,36 +78,6 @@ class TDropButton : public QAbstractButton {
 
 } // namespace
 
-std::string MainCaption(const std::string& captionArg, const std::string& jobTitle) {
-    return (captionArg.empty() ? std::string("Zeq Split Engine: ") : captionArg) + jobTitle;
-}
-
-void ProgressFigures(std::uint64_t sourceSize, std::uint64_t sourceDone, std::uint64_t pieDone,
-                     int& maximum, int& position) {
-    std::uint64_t max = sourceSize;
-    std::uint64_t pos = (sourceDone >> 1) + (pieDone >> 1);
-    while (max > INT_MAX || pos > INT_MAX) {
-        max >>= 1;
-        pos >>= 1;
-    }
-    maximum = static_cast<int>(max);
-    position = static_cast<int>(pos);
-}
-
-std::string MemoryText(std::int64_t inMemory, std::int64_t bufferSize) {
-    return std::to_string(inMemory) + " bytes in memory of alloted " + std::to_string(bufferSize) +
-           " bytes.";
-}
-
-std::string FreeSpaceText(std::int64_t freeBytes, std::int64_t totalBytes) {
-    std::string percent = "?";
-    if (totalBytes / 1024 != 0)
-        percent = std::to_string((freeBytes / 1024) * 100 / (totalBytes / 1024));
-    else if (totalBytes > 0)
-        percent = std::to_string(freeBytes * 100 / totalBytes);
-    return std::to_string(freeBytes) + " bytes remain free on target location (" + percent + "%).";
-}
-
 TGui::TGui(JobState& job, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -116,7 +85,7 @@ TGui::TGui(JobState& job, QWidget* parent)
       FreeSpace(TargetFree), TotalSpace(TargetTotal), Quit([] { QApplication::quit(); }),
       job_(job) {
     setFont(VerdanaFont());
-    setWindowTitle(QStringLiteral("Zeq Split Engine: "));
+    setWindowTitle(QString::fromLatin1(guitext::DefaultCaption));
     PlaceCentred(this, ClientWidth, CollapsedHeight);
 
     // Its width follows the text it shows; it starts with no text and so no
@@ -127,7 +96,7 @@ TGui::TGui(JobState& job, QWidget* parent)
     avi = new TAnimate(this, QRect(8, 24, 272, 60), aviCopyFile);
     avi->Play(0, 26, 0);
 
-    Notice = new QLabel(QStringLiteral("Splitting into pies..."), this);
+    Notice = new QLabel(QString::fromLatin1(guitext::SplitNotice), this);
     Notice->move(8, 88);
     Notice->adjustSize();
 
@@ -137,31 +106,31 @@ TGui::TGui(JobState& job, QWidget* parent)
     Progress->setValue(0);
     Progress->setTextVisible(false);
 
-    Action = new QPushButton(QStringLiteral("Pause"), this);
+    Action = new QPushButton(QString::fromLatin1(guitext::Pause), this);
     Action->setGeometry(288, 112, 73, 25);
     Action->setCheckable(true);
-    Action->setToolTip(QStringLiteral("Pause or resume the split"));
+    Action->setToolTip(QString::fromLatin1(guitext::PauseHint));
 
     MainFileName = new TFileLabel(this, QRect(8, 128, 273, 17), drFromLeft);
     MainFileName->SetAutoSize(false);
 
-    More = new TDropButton(QStringLiteral("More"), this);
+    More = new TDropButton(QString::fromLatin1(guitext::More), this);
     More->setGeometry(328, 138, 33, 13);
     More->setFont(VerdanaFont());
-    More->setToolTip(QStringLiteral("Show or hide details of the split"));
+    More->setToolTip(QString::fromLatin1(guitext::MoreHint));
 
     Bevel1 = new QFrame(this);
     Bevel1->setGeometry(8, 152, 353, 2); // a line along the top edge of its 353 x 6 area
     Bevel1->setFrameStyle(QFrame::HLine | QFrame::Sunken);
 
-    Label3D1 = new TLabel3D(QStringLiteral("Velmora"), TLabel3D::Recessed, this);
+    Label3D1 = new TLabel3D(QString::fromLatin1(guitext::Maker), TLabel3D::Recessed, this);
     Label3D1->setGeometry(9, 159, 71, 13);
     Label3D1->setEnabled(false);
     Stat1 = new QLabel(this);
     Stat1->move(96, 158);
     Stat1->setFont(NarrowFont());
 
-    Label3D2 = new TLabel3D(QStringLiteral("Ondrel Family"), TLabel3D::Raised, this);
+    Label3D2 = new TLabel3D(QString::fromLatin1(guitext::Family), TLabel3D::Raised, this);
     Label3D2->setGeometry(9, 175, 80, 13);
     Label3D2->setEnabled(false);
     Stat2 = new QLabel(this);
@@ -191,27 +160,22 @@ bool TGui::FormCreate(const std::string& captionArg, const std::string& folder,
 }
 
 void TGui::StatsTimer() {
-    int maximum = 0, position = 0;
-    ProgressFigures(job_.SourceSize.Get(), job_.SourceDone.Get(), job_.PieDone.Get(), maximum,
-                    position);
-    Progress->setRange(0, maximum);
-    Progress->setValue(position);
-    FileName->SetFileName(Local(job_.CurrentPie.Get()));
-    Stat1->setText(QString::fromStdString(
-        MemoryText(static_cast<std::int64_t>(job_.BufferFill.Get()) + job_.CompareFill.Get(),
-                   job_.Settings().BufferSize)));
+    const TStatsFigures f = StatsFigures(job_, FreeSpace, TotalSpace);
+    Progress->setRange(0, f.maximum);
+    Progress->setValue(f.position);
+    FileName->SetFileName(Local(f.currentPie));
+    Stat1->setText(QString::fromStdString(f.memory));
     Stat1->adjustSize();
-    Stat2->setText(QString::fromStdString(FreeSpaceText(FreeSpace(job_.Settings().TargetPath),
-                                                        TotalSpace(job_.Settings().TargetPath))));
+    Stat2->setText(QString::fromStdString(f.freeSpace));
     Stat2->adjustSize();
-    if (job_.Finished) Quit();
+    if (f.finished) Quit();
 }
 
 void TGui::ActionClick() {
     Zeq* worker = job_.Worker;
-    if (Action->text() == QLatin1String("Pause")) {
+    if (Action->text() == QLatin1String(guitext::Pause)) {
         avi->Stop();
-        Action->setText(QStringLiteral("Paused"));
+        Action->setText(QString::fromLatin1(guitext::Paused));
         Action->setChecked(true);
         // The worker stops at its next safe point, between two reads or writes,
         // never while it holds something this thread may need.
@@ -219,17 +183,17 @@ void TGui::ActionClick() {
     } else {
         if (worker) worker->Resume();
         Action->setChecked(false);
-        Action->setText(QStringLiteral("Pause"));
+        Action->setText(QString::fromLatin1(guitext::Pause));
         avi->SetActive(true);
     }
 }
 
 void TGui::MoreClick() {
-    if (More->text() == QLatin1String("More")) {
-        More->setText(QStringLiteral("Less"));
+    if (More->text() == QLatin1String(guitext::More)) {
+        More->setText(QString::fromLatin1(guitext::Less));
         setFixedSize(ClientWidth, ExpandedHeight);
     } else {
-        More->setText(QStringLiteral("More"));
+        More->setText(QString::fromLatin1(guitext::More));
         setFixedSize(ClientWidth, CollapsedHeight);
     }
 }
@@ -239,15 +203,15 @@ void TGui::ShowPhase(const QString& notice, TCommonAVI clip) {
     Notice->adjustSize();
     avi->SetCommonAVI(clip);
     // A paused job keeps its clip still until it is resumed.
-    avi->SetActive(Action->text() == QLatin1String("Pause"));
+    avi->SetActive(Action->text() == QLatin1String(guitext::Pause));
 }
 
 void TGui::ShowCompareNotice() {
-    ShowPhase(QStringLiteral("Comparing pies against original file..."), aviFindFile);
+    ShowPhase(QString::fromLatin1(guitext::CompareNotice), aviFindFile);
 }
 
 void TGui::ShowJoinNotice() {
-    ShowPhase(QStringLiteral("Making pies self uniting..."), aviFindComputer);
+    ShowPhase(QString::fromLatin1(guitext::JoinNotice), aviFindComputer);
 }
 
 void TGui::WaitWorker() {

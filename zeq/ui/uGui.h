@@ -8,6 +8,7 @@
 #include "AnimClip.h"
 #include "FileLbl.h"
 #include "uCore.h"
+#include "uGuiRules.h"
 
 #include <QAbstractButton>
 #include <QFrame>
@@ -77,20 +78,3 @@ class TGui : public QWidget {
     JobState& job_;
     std::unique_ptr<Zeq> worker_;
 };
-
-// The caption: captionArg when it is not empty, else "Zeq Split Engine: ";
-// the job title follows.
-std::string MainCaption(const std::string& captionArg, const std::string& jobTitle);
-
-// The progress bar's figures: maximum SourceSize, position the bytes read and
-// the bytes written (or compared), each halved before they are added; both are
-// scaled down together until they fit the bar's int range.
-void ProgressFigures(std::uint64_t sourceSize, std::uint64_t sourceDone, std::uint64_t pieDone,
-                     int& maximum, int& position);
-
-// The details panel's figures.
-std::string MemoryText(std::int64_t inMemory, std::int64_t bufferSize);
-// The percentage is free KiB times 100 over total KiB. A target whose size in
-// whole KiB is 0 has none: below 1 KiB it is taken from the bytes, and an
-// unreadable or empty target shows "?" in its place.
-std::string FreeSpaceText(std::int64_t freeBytes, std::int64_t totalBytes);
