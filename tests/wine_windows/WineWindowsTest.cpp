@@ -101,8 +101,13 @@ class FileWatch {
 // Wine server is waited for, whatever the outcome.
 class WineDesk : public ::testing::Test {
   protected:
+    // programs: those of the Windows tree that the test runs.
+    explicit WineDesk(std::vector<std::string> programs) : programs_(std::move(programs)) {}
+
     void SetUp() override {
-        for (const char* exe : {"zeq.exe", "glue32.exe", "orvane.exe", "winpilot.exe"})
+        std::vector<std::string> exes = programs_;
+        exes.push_back("winpilot.exe");
+        for (const std::string& exe : exes)
             if (!fs::exists(Bin + "/" + exe))
                 GTEST_SKIP() << "no " << exe << " in " << Bin << " (build the Windows tree first)";
         if (::access(WINE64, X_OK) != 0) GTEST_SKIP() << "no wine64 at " WINE64;
@@ -172,6 +177,7 @@ class WineDesk : public ::testing::Test {
     testutil::TempDir dir{"winewin"};
 
   private:
+    std::vector<std::string> programs_;
     std::unique_ptr<testutil::XServer> x_;
     std::unique_ptr<testutil::XClientHold> hold_;
     std::vector<std::string> mounts_;
@@ -182,6 +188,7 @@ class WineDesk : public ::testing::Test {
 
 class ZeqExe : public WineDesk {
   protected:
+    ZeqExe() : WineDesk({"zeq.exe", "glue32.exe"}) {}
     void SetUp() override {
         WineDesk::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
@@ -310,10 +317,14 @@ TEST_F(ZeqExe, AbortAtTheDiskPromptEndsWithExitCode1) {
 
 // ---- orvane.exe ------------------------------------------------------------------------
 
-// A spanned LZX set onto disks that hold one cabinet each: the first prompt
-// for a new disk is answered with a new disk and OK, the second with Cancel.
-// The cabinets left on the disks are read back as far as they go.
-class OrvaneExe : public WineDesk {};
+// A spanned LZX set onto disks that hold one cabinet each. The space for a
+// cabinet is looked at when the next one is begun, so the first prompt comes
+// before the third cabinet: it is answered with a new disk and OK, the second
+// with Cancel. What is left of the set is read back as far as it goes.
+class OrvaneExe : public WineDesk {
+  protected:
+    OrvaneExe() : WineDesk({"orvane.exe"}) {}
+};
 
 TEST_F(OrvaneExe, SpannedLzxSetNewDiskThenCancel) {
     std::vector<std::string> disks;
@@ -326,7 +337,7 @@ TEST_F(OrvaneExe, SpannedLzxSetNewDiskThenCancel) {
     std::map<std::string, std::string> files;
     for (int n = 1; n <= 8; ++n) {
         const std::string name = "part" + std::to_string(n) + ".bin";
-        files[name] = testutil::RandomBytes(40000, 30 + n); // does not compress
+        files[name] = testutil::RandomBytes(60000, 30 + n); // does not compress
         WriteFile(src + "/" + name, files[name]);
     }
     WriteFile(list, CrLfLines({"E:\\backup", "$", WinPath(src) + "\\*.bin", "$"}));
@@ -338,7 +349,7 @@ TEST_F(OrvaneExe, SpannedLzxSetNewDiskThenCancel) {
         Start({Bin + "/orvane.exe", "plumb", WinPath(list), WinPath(settings)});
 
     const std::string question = "Please insert a new disk to continue";
-    RunResult box = Pilot({"box", "Velmora Cab", "OK", "300"});
+    RunResult box = Pilot({"box", "Velmora Cab", "Cancel", "300"});
     ASSERT_EQ(box.exitCode, 0) << p->Wait(SafetyMs).output;
     EXPECT_TRUE(Has(box.output, question)) << box.output;
     EXPECT_EQ(Pilot({"rect", "Velmora Cab"}).output, "368x136\n");
@@ -349,12 +360,15 @@ TEST_F(OrvaneExe, SpannedLzxSetNewDiskThenCancel) {
     ASSERT_EQ(box.exitCode, 0) << p->Wait(SafetyMs).output;
     EXPECT_TRUE(Has(box.output, question)) << box.output;
     ASSERT_TRUE(PilotOk({"answer", "Velmora Cab", "Cancel"}));
-    // The abort is told in a box of its own.
-    box = Pilot({"box", "Velmora Cab", "OK", "300"});
-    EXPECT_TRUE(Has(box.output, "Fatal Error:")) << box.output;
-    if (box.exitCode == 0) {
-        EXPECT_TRUE(PilotOk({"answer", "Velmora Cab", "OK"}));
+    // The abort is told in boxes of their own, each answered with OK.
+    std::string told;
+    for (int i = 0; i < 5 && p->Running(); ++i) {
+        box = Pilot({"box", "Velmora Cab", "OK", "20"});
+        if (box.exitCode != 0) continue;
+        told += box.output;
+        Pilot({"answer", "Velmora Cab", "OK", "20"});
     }
+    EXPECT_TRUE(Has(told, "Fatal Error:")) << told;
     RunResult r = p->Wait(SafetyMs);
     EXPECT_EQ(r.exitCode, 0) << r.output;
 
@@ -362,8 +376,8 @@ TEST_F(OrvaneExe, SpannedLzxSetNewDiskThenCancel) {
     EXPECT_EQ(Names(disks[0]), (std::vector<std::string>{"backup1.cab"}));
     EXPECT_TRUE(Names(disks[2]).empty());
     EXPECT_LE(fs::file_size(disks[0] + "/backup1.cab"), 120000u);
-    // Read back from one folder holding what the disks hold: every file that
-    // cabextract gives is whole, and the first cabinet gives at least one.
+    // Read back from one folder holding what the disks hold: cabextract finds
+    // at least one whole file, and each file it finds whole is the source's.
     const std::string set = dir / "set", x = dir / "x";
     fs::create_directories(set);
     fs::create_directories(x);
@@ -372,11 +386,15 @@ TEST_F(OrvaneExe, SpannedLzxSetNewDiskThenCancel) {
             EXPECT_TRUE(name == "backup1.cab" || name == "backup2.cab") << name;
             fs::copy_file(disks[n] + "/" + name, set + "/" + name);
         }
+    RunResult t = testutil::Run({"cabextract", "-t", set + "/backup1.cab"});
     testutil::Run({"cabextract", "-q", "-d", x, set + "/backup1.cab"});
-    const std::vector<std::string> got = Names(x);
-    EXPECT_GE(got.size(), 1u);
-    for (const std::string& name : got)
-        EXPECT_TRUE(files.count(name) && ReadFile(x + "/" + name) == files[name]) << name;
+    int whole = 0;
+    for (const auto& [name, bytes] : files)
+        if (Has(t.output, name + "  OK")) {
+            ++whole;
+            EXPECT_TRUE(ReadFile(x + "/" + name) == bytes) << name;
+        }
+    EXPECT_GE(whole, 1) << t.output;
 }
 
 } // namespace

@@ -18,6 +18,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
+#include <io.h>
 #include <string>
 #include <vector>
 
@@ -59,7 +61,7 @@ HWND FindButton(HWND w, const std::string& text);
 struct Search {
     std::string caption;
     bool exact = false;      // the whole caption, not only its start
-    bool messageBox = false; // only dialog boxes (class #32770)
+    bool messageBox = false; // dialog boxes (class #32770) only, or none of them
     std::string button;      // only windows with this button, when not empty
     HWND found = nullptr;
 };
@@ -67,7 +69,7 @@ struct Search {
 BOOL CALLBACK VisitTopLevel(HWND w, LPARAM param) {
     Search& s = *reinterpret_cast<Search*>(param);
     if (!IsWindowVisible(w)) return TRUE;
-    if (s.messageBox && ClassOf(w) != "#32770") return TRUE;
+    if (s.messageBox != (ClassOf(w) == "#32770")) return TRUE;
     const std::string t = Text(w);
     const bool match = s.exact ? t == s.caption : t.compare(0, s.caption.size(), s.caption) == 0;
     if (!match || (!s.button.empty() && !FindButton(w, s.button))) return TRUE;
@@ -75,8 +77,15 @@ BOOL CALLBACK VisitTopLevel(HWND w, LPARAM param) {
     return FALSE;
 }
 
+// A window found by caption is preferably not a message box: a program's
+// boxes often carry its main window's caption. A box is taken when nothing
+// else matches.
 HWND Find(Search s) {
     EnumWindows(VisitTopLevel, reinterpret_cast<LPARAM>(&s));
+    if (!s.found && !s.messageBox && !s.exact) {
+        s.messageBox = true;
+        EnumWindows(VisitTopLevel, reinterpret_cast<LPARAM>(&s));
+    }
     return s.found;
 }
 
@@ -168,6 +177,8 @@ DWORD Seconds(int argc, char** argv, int index) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Lines end in a line feed alone, as the Linux side that reads them expects.
+    _setmode(_fileno(stdout), _O_BINARY);
     if (argc < 3) return Usage();
     const std::string command = argv[1], caption = argv[2];
 
