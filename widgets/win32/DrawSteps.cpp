@@ -144,16 +144,6 @@ DcPixels PixelsOf(HDC dc) {
             std::size_t(dib.dsBm.bmWidth) * std::size_t(std::abs(dib.dsBm.bmHeight))};
 }
 
-// What alpha a step draws with: GDI draws opaque, so a step with a
-// translucent pen or brush is drawn opaque and then mixed with what was
-// there, pixel by pixel, where the DC is a 32-bit DIB.
-int StepAlpha(const TDrawStep& s) {
-    int alpha = 0;
-    if (s.hasPen && s.pen.color.a) alpha = std::max(alpha, int(s.pen.color.a));
-    if (s.hasBrush && s.brush.a) alpha = std::max(alpha, int(s.brush.a));
-    return alpha;
-}
-
 std::uint32_t Mix(std::uint32_t under, std::uint32_t over, int alpha) {
     std::uint32_t out = 0;
     for (int shift = 0; shift <= 16; shift += 8) {
@@ -161,6 +151,43 @@ std::uint32_t Mix(std::uint32_t under, std::uint32_t over, int alpha) {
         out |= std::uint32_t(u + ((o - u) * alpha + 127) / 255) << shift;
     }
     return out;
+}
+
+// Draws one step with its pen or its brush or both. GDI draws opaque, so a
+// translucent pass is drawn opaque and then mixed with what was there, pixel
+// by pixel, where the DC is a 32-bit DIB.
+void DrawPass(HDC dc, const TDrawStep& s, bool pen, bool brush, const DcPixels& pixels,
+              std::vector<std::uint32_t>& before) {
+    HGDIOBJ penObject = nullptr;
+    if (pen) {
+        LOGBRUSH lb{BS_SOLID, ToColorRef(s.pen.color), 0};
+        const DWORD style = PS_GEOMETRIC | PS_SOLID | PS_JOIN_BEVEL |
+                            (s.pen.roundCap ? PS_ENDCAP_ROUND : PS_ENDCAP_SQUARE);
+        penObject = ExtCreatePen(style, std::max<DWORD>(1, DWORD(U(s.pen.width))), &lb, 0, nullptr);
+    }
+    HGDIOBJ brushObject = brush ? CreateSolidBrush(ToColorRef(s.brush)) : nullptr;
+    HGDIOBJ oldPen = SelectObject(dc, penObject ? penObject : GetStockObject(NULL_PEN));
+    HGDIOBJ oldBrush = SelectObject(dc, brushObject ? brushObject : GetStockObject(NULL_BRUSH));
+
+    const int alpha = pen ? s.pen.color.a : s.brush.a;
+    const bool translucent = alpha < 255 && pixels.bits;
+    if (translucent) {
+        GdiFlush();
+        before.assign(pixels.bits, pixels.bits + pixels.count);
+    }
+    TDrawStep pass = s;
+    pass.hasBrush = brush;
+    DrawShape(dc, pass, penObject);
+    if (translucent) {
+        GdiFlush();
+        for (std::size_t i = 0; i < pixels.count; ++i)
+            if (pixels.bits[i] != before[i]) pixels.bits[i] = Mix(before[i], pixels.bits[i], alpha);
+    }
+
+    SelectObject(dc, oldPen);
+    SelectObject(dc, oldBrush);
+    if (penObject) DeleteObject(penObject);
+    if (brushObject) DeleteObject(brushObject);
 }
 
 } // namespace
@@ -185,36 +212,14 @@ void DrawSteps(HDC dc, const std::vector<TDrawStep>& steps) {
         CombineTransform(&world, &step, &base);
         SetWorldTransform(dc, &world);
 
-        HGDIOBJ penObject = nullptr;
-        if (pen) {
-            LOGBRUSH lb{BS_SOLID, ToColorRef(s.pen.color), 0};
-            const DWORD style = PS_GEOMETRIC | PS_SOLID | PS_JOIN_BEVEL |
-                                (s.pen.roundCap ? PS_ENDCAP_ROUND : PS_ENDCAP_SQUARE);
-            penObject =
-                ExtCreatePen(style, std::max<DWORD>(1, DWORD(U(s.pen.width))), &lb, 0, nullptr);
+        // A fill and an outline of different opacity are drawn one after the
+        // other, the outline over the fill.
+        if (pen && brush && s.pen.color.a != s.brush.a) {
+            DrawPass(dc, s, false, true, pixels, before);
+            DrawPass(dc, s, true, false, pixels, before);
+        } else {
+            DrawPass(dc, s, pen, brush, pixels, before);
         }
-        HGDIOBJ brushObject = brush ? CreateSolidBrush(ToColorRef(s.brush)) : nullptr;
-        HGDIOBJ oldPen = SelectObject(dc, penObject ? penObject : GetStockObject(NULL_PEN));
-        HGDIOBJ oldBrush = SelectObject(dc, brushObject ? brushObject : GetStockObject(NULL_BRUSH));
-
-        const int alpha = StepAlpha(s);
-        const bool translucent = alpha < 255 && pixels.bits;
-        if (translucent) {
-            GdiFlush();
-            before.assign(pixels.bits, pixels.bits + pixels.count);
-        }
-        DrawShape(dc, s, penObject);
-        if (translucent) {
-            GdiFlush();
-            for (std::size_t i = 0; i < pixels.count; ++i)
-                if (pixels.bits[i] != before[i])
-                    pixels.bits[i] = Mix(before[i], pixels.bits[i], alpha);
-        }
-
-        SelectObject(dc, oldPen);
-        SelectObject(dc, oldBrush);
-        if (penObject) DeleteObject(penObject);
-        if (brushObject) DeleteObject(brushObject);
     }
     SetWorldTransform(dc, &base);
     SetPolyFillMode(dc, oldFill);
