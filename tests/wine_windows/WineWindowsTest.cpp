@@ -275,11 +275,21 @@ TEST_F(ZeqExe, SplitOverThreeDisksEraseCompareAndJoin) {
     EXPECT_EQ(pieces[0] + pieces[1] + pieces[2], bytes);
     EXPECT_EQ(ReadFile(report), CrLfLines(crcs));
 
-    // The joiner, run from the last disk, finds the pieces on the three.
-    const std::string out = dir / "joined";
+    // The disks' files carried away to three folders; the joiner, run from
+    // the third, finds the pieces. (Wine gives every file of its drive Z: one
+    // volume serial number, and the small file systems number their files
+    // alike, so the disks themselves would look to the joiner like one.)
+    const std::string away = dir / "away", out = dir / "joined";
     fs::create_directories(out);
-    RunResult j = Wine({disks[2] + "/movie.exe", "-o", WinPath(out), WinPath(disks[0]),
-                        WinPath(disks[1]), WinPath(disks[2])});
+    std::vector<std::string> folders;
+    for (int n = 1; n <= 3; ++n) {
+        folders.push_back(away + "/disk" + std::to_string(n));
+        fs::create_directories(folders.back());
+        for (const std::string& name : Names(disks[n - 1]))
+            fs::copy_file(disks[n - 1] + "/" + name, folders.back() + "/" + name);
+    }
+    RunResult j = Wine(
+        {folders[2] + "/movie.exe", "-o", WinPath(out), WinPath(folders[0]), WinPath(folders[1])});
     EXPECT_EQ(j.exitCode, 0) << j.output;
     EXPECT_TRUE(ReadFile(out + "/movie.avi") == bytes) << "the joined file differs";
 }
