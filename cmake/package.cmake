@@ -22,7 +22,11 @@ endif()
 
 set(velmora_programs zeq glue32 orvane vcab)
 foreach(program ${velmora_programs})
-  if(TARGET ${program})
+  if(TARGET ${program} AND program STREQUAL glue32)
+    # The joiner goes out byte for byte as built (it is built small and
+    # stripped already), so the packaging's strip does not touch it.
+    install(PROGRAMS $<TARGET_FILE:glue32> DESTINATION ${velmora_bin})
+  elseif(TARGET ${program})
     install(TARGETS ${program} RUNTIME DESTINATION ${velmora_bin})
   else()
     message(STATUS "package: ${program} is not built in this tree and is left out of the package")
