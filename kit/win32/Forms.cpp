@@ -33,6 +33,20 @@ void RegisterWindowClass(const char* name, WNDPROC proc, HBRUSH background) {
     RegisterClassA(&wc);
 }
 
+void* WindowObject(HWND hwnd, UINT msg, LPARAM lp) {
+    if (msg == WM_NCCREATE)
+        SetWindowLongPtrA(
+            hwnd, GWLP_USERDATA,
+            reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams));
+    return reinterpret_cast<void*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+}
+
+void DestroyObjectWindow(HWND hwnd) {
+    if (!hwnd) return;
+    SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+    DestroyWindow(hwnd);
+}
+
 HFONT MakeFont(const char* face, int pixelHeight, int weight) {
     return CreateFontA(-pixelHeight, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
@@ -147,9 +161,8 @@ const char* const FormClass = "VelmoraForm";
 TForm::~TForm() {
     if (!hwnd_) return;
     // The derived part is gone: no message may reach HandleMessage any more.
-    SetWindowLongPtrA(hwnd_, GWLP_USERDATA, 0);
     RemovePropA(hwnd_, "VelmoraHints");
-    DestroyWindow(hwnd_);
+    DestroyObjectWindow(hwnd_);
     hwnd_ = nullptr;
 }
 
@@ -266,13 +279,9 @@ LRESULT TForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 LRESULT CALLBACK TForm::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_NCCREATE) {
-        auto* form = static_cast<TForm*>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams);
-        form->hwnd_ = hwnd;
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
-    }
-    auto* form = reinterpret_cast<TForm*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    auto* form = static_cast<TForm*>(WindowObject(hwnd, msg, lp));
     if (!form) return DefWindowProcA(hwnd, msg, wp, lp);
+    if (msg == WM_NCCREATE) form->hwnd_ = hwnd;
     const LRESULT result = form->HandleMessage(msg, wp, lp);
     if (msg == WM_NCDESTROY) {
         SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);

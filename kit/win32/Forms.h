@@ -15,6 +15,15 @@ void InitControls();
 // the window paints all of itself).
 void RegisterWindowClass(const char* name, WNDPROC proc, HBRUSH background = nullptr);
 
+// The object a window of this program stands for: the lpParam of its
+// CreateWindowEx, kept in GWLP_USERDATA from WM_NCCREATE on (a window
+// procedure calls this first with each message); null before that and after
+// DestroyObjectWindow.
+void* WindowObject(HWND hwnd, UINT msg, LPARAM lp);
+// Cuts a window off from its object, so that no message reaches the object
+// any more, and destroys it.
+void DestroyObjectWindow(HWND hwnd);
+
 // A font of the given height in pixels (the character height, as a negative
 // lfHeight): face, else the system's nearest.
 HFONT MakeFont(const char* face, int pixelHeight, int weight = FW_NORMAL);

@@ -102,10 +102,12 @@ MsgAnswer ShowMessageBox(HWND owner, const std::string& text, const std::string&
 
 namespace {
 
-// The closed-box answer of a message box, told by the buttons it has.
+// The closed-box answer of a message box, told by the buttons it has; 0
+// for a box whose buttons are not there yet.
 int ClosedResultOf(HWND box) {
     const bool yes = GetDlgItem(box, IDYES) != nullptr;
     const bool cancel = GetDlgItem(box, IDCANCEL) != nullptr;
+    if (!yes && !cancel && !GetDlgItem(box, IDOK)) return 0;
     MsgButtons buttons;
     if (yes)
         buttons = cancel ? MsgButtons::YesNoCancel : MsgButtons::YesNo;
@@ -117,8 +119,12 @@ int ClosedResultOf(HWND box) {
 BOOL CALLBACK CloseBox(HWND hwnd, LPARAM lp) {
     char cls[16] = {};
     if (GetClassNameA(hwnd, cls, sizeof cls) == 0 || lstrcmpA(cls, "#32770") != 0) return TRUE;
-    auto* closed = reinterpret_cast<int*>(lp);
+    // A box still being built (not shown yet) is left alone: its buttons, and
+    // so its answer, are not known before it shows.
+    if (!IsWindowVisible(hwnd)) return TRUE;
     const int result = ClosedResultOf(hwnd);
+    if (result == 0) return TRUE;
+    auto* closed = reinterpret_cast<int*>(lp);
     SendMessageA(hwnd, WM_COMMAND, MAKEWPARAM(result, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(hwnd, result)));
     ++*closed;

@@ -26,7 +26,8 @@ void TTimer::SetInterval(UINT ms) {
 }
 
 void TTimer::Start() {
-    if (Enabled()) return;
+    // An interval of 0 runs nothing, as a form's timer with interval 0.
+    if (Enabled() || interval_ == 0) return;
     id_ = SetTimer(nullptr, 0, interval_, &TTimer::Proc);
     if (id_ == 0) return;
     std::lock_guard<std::mutex> lock(timersLock);
@@ -37,8 +38,10 @@ void TTimer::Stop() {
     if (!Enabled()) return;
     KillTimer(nullptr, id_);
     {
+        // Forgotten by its object, not by the thread: a timer stopped (or
+        // destroyed) on another thread than its own is never called again.
         std::lock_guard<std::mutex> lock(timersLock);
-        Timers().erase({GetCurrentThreadId(), id_});
+        std::erase_if(Timers(), [this](const auto& entry) { return entry.second == this; });
     }
     id_ = 0;
 }

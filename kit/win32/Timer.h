@@ -1,6 +1,6 @@
 // TTimer: SetTimer with a handler, on the thread that starts it. Its ticks are
 // messages of that thread, so they come while the thread's message loop (or a
-// modal loop, or a message box) runs.
+// modal loop, or a message box) runs. An interval of 0 does not tick.
 #pragma once
 
 #include <windows.h>

@@ -120,3 +120,28 @@ TStartUp StartUp(const std::vector<std::string>& args, tvFwCAB& cab, TShellState
     box(error, AppTitle, MsgIcon::Error, MsgButtons::Ok);
     return TStartUp::RunOnFirstTick;
 }
+
+bool StartUpOrExit(const std::vector<std::string>& args, tvFwCAB& cab, TShellState& state,
+                   const MessageBoxFn& box) {
+    switch (StartUp(args, cab, state, box)) {
+    case TStartUp::Exit0:
+        plat::ExitProcess(0);
+    case TStartUp::Exit1:
+        plat::ExitProcess(1);
+    case TStartUp::RunOnFirstTick:
+        return false;
+    case TStartUp::Run:
+        break;
+    }
+    return true;
+}
+
+void SetWindowDefaults(tvFwCAB& cab) {
+    cab.SetFolderSize(831415);
+    cab.SetDiskSize(2147483647);
+    cab.SetReserved(0);
+    cab.SetCompType(ctMsZip);
+    cab.SetCompFactor(3);
+    cab.SetStorePath(false);
+    cab.SetPartialPath(false);
+}

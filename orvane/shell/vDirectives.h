@@ -35,3 +35,13 @@ enum class TStartUp {
 // settings. args[0] is the program. Boxes are shown through box.
 TStartUp StartUp(const std::vector<std::string>& args, tvFwCAB& cab, TShellState& state,
                  const MessageBoxFn& box);
+
+// StartUp, then the end of the process where it calls for one (exit code 0 or
+// 1). True when the worker is to start now, false when the first tick of the
+// window's timer starts it.
+bool StartUpOrExit(const std::vector<std::string>& args, tvFwCAB& cab, TShellState& state,
+                   const MessageBoxFn& box);
+
+// The progress window's own values for the component; the settings directive
+// overwrites the ones it covers.
+void SetWindowDefaults(tvFwCAB& cab);

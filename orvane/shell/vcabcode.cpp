@@ -109,14 +109,7 @@ TCabEncode::TCabEncode(const std::vector<std::string>& args, TShellState& state)
     Timer->setInterval(800);
     connect(Timer, &QTimer::timeout, this, &TCabEncode::TimerTimer);
 
-    // The window's own values for the component; the settings overwrite them.
-    Cab.SetFolderSize(831415);
-    Cab.SetDiskSize(2147483647);
-    Cab.SetReserved(0);
-    Cab.SetCompType(ctMsZip);
-    Cab.SetCompFactor(3);
-    Cab.SetStorePath(false);
-    Cab.SetPartialPath(false);
+    SetWindowDefaults(Cab);
     events_.Bind(Cab);
 
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -141,17 +134,7 @@ void TCabEncode::FormCreate(const std::vector<std::string>& args) {
                                 MsgButtons buttons) {
         return ShowMessageBox(nullptr, text, caption, icon, buttons);
     };
-    switch (StartUp(args, Cab, state_, box)) {
-    case TStartUp::Exit0:
-        plat::ExitProcess(0);
-    case TStartUp::Exit1:
-        plat::ExitProcess(1);
-    case TStartUp::RunOnFirstTick:
-        return;
-    case TStartUp::Run:
-        break;
-    }
-    TimerTimer();
+    if (StartUpOrExit(args, Cab, state_, box)) TimerTimer();
 }
 
 void TCabEncode::TimerTimer() {

@@ -5,6 +5,8 @@
 #include "vDirectives.h"
 #include "vPictures.h"
 
+#include <commctrl.h>
+
 namespace {
 
 constexpr int CancelId = 101, PauseId = 102; // clear of IDOK and IDCANCEL (Enter, Escape)
@@ -72,6 +74,8 @@ TCabEncode::TCabEncode(const std::vector<std::string>& args, TShellState& state)
                         CancelId, font_);
     pause = AddControl(form, "BUTTON", "Pause", BS_OWNERDRAW | WS_TABSTOP, 288, 101, 73, 22,
                        PauseId, font_);
+    for (HWND button : {Cancel, pause})
+        SetWindowSubclass(button, &TCabEncode::ButtonProc, 0, reinterpret_cast<DWORD_PTR>(this));
 
     Timer.OnTimer = [this] { TimerTimer(); };
     boxCloser_.OnTimer = [this] {
@@ -79,14 +83,7 @@ TCabEncode::TCabEncode(const std::vector<std::string>& args, TShellState& state)
         if (state_.Finished.load()) boxCloser_.Stop();
     };
 
-    // The window's own values for the component; the settings overwrite them.
-    Cab.SetFolderSize(831415);
-    Cab.SetDiskSize(2147483647);
-    Cab.SetReserved(0);
-    Cab.SetCompType(ctMsZip);
-    Cab.SetCompFactor(3);
-    Cab.SetStorePath(false);
-    Cab.SetPartialPath(false);
+    SetWindowDefaults(Cab);
     events_.Bind(Cab);
 
     FormCreate(args);
@@ -116,17 +113,7 @@ void TCabEncode::FormCreate(const std::vector<std::string>& args) {
                                 MsgButtons buttons) {
         return ShowMessageBox(nullptr, text, caption, icon, buttons);
     };
-    switch (StartUp(args, Cab, state_, box)) {
-    case TStartUp::Exit0:
-        plat::ExitProcess(0);
-    case TStartUp::Exit1:
-        plat::ExitProcess(1);
-    case TStartUp::RunOnFirstTick:
-        return;
-    case TStartUp::Run:
-        break;
-    }
-    TimerTimer();
+    if (StartUpOrExit(args, Cab, state_, box)) TimerTimer();
 }
 
 void TCabEncode::TimerTimer() {
@@ -228,9 +215,10 @@ void TCabEncode::DrawButton(const DRAWITEMSTRUCT& item) {
     const bool disabled = item.itemState & ODS_DISABLED;
     const int shift = pressed ? 1 : 0;
     FillRect(dc, &rc, GetSysColorBrush(COLOR_BTNFACE));
-    if (pressed) {
+    // Flat: an edge only under the mouse, sunken while pressed.
+    if (pressed || (item.hwndItem == hot_ && !disabled)) {
         RECT edge = rc;
-        DrawEdge(dc, &edge, BDR_SUNKENOUTER, BF_RECT);
+        DrawEdge(dc, &edge, pressed ? BDR_SUNKENOUTER : BDR_RAISEDINNER, BF_RECT);
     }
 
     const bool scissors = item.hwndItem == Cancel;
@@ -249,7 +237,7 @@ void TCabEncode::DrawButton(const DRAWITEMSTRUCT& item) {
     SelectObject(dc, oldFont);
     if ((item.itemState & ODS_FOCUS) && !(item.itemState & ODS_NOFOCUSRECT)) {
         RECT focus = rc;
-        InflateRect(&focus, -3, -3);
+        InflateRect(&focus, -2, -2);
         DrawFocusRect(dc, &focus);
     }
 
@@ -264,4 +252,30 @@ void TCabEncode::DrawButton(const DRAWITEMSTRUCT& item) {
     const int saved = SaveDC(dc);
     DrawSteps(dc, steps);
     RestoreDC(dc, saved);
+}
+
+LRESULT CALLBACK TCabEncode::ButtonProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
+                                        DWORD_PTR data) {
+    auto* self = reinterpret_cast<TCabEncode*>(data);
+    switch (msg) {
+    case WM_MOUSEMOVE:
+        if (self->hot_ != hwnd) {
+            if (self->hot_) InvalidateRect(self->hot_, nullptr, TRUE);
+            self->hot_ = hwnd;
+            TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, hwnd, 0};
+            TrackMouseEvent(&track);
+            InvalidateRect(hwnd, nullptr, TRUE);
+        }
+        break;
+    case WM_MOUSELEAVE:
+        if (self->hot_ == hwnd) {
+            self->hot_ = nullptr;
+            InvalidateRect(hwnd, nullptr, TRUE);
+        }
+        break;
+    case WM_NCDESTROY:
+        RemoveWindowSubclass(hwnd, &TCabEncode::ButtonProc, 0);
+        break;
+    }
+    return DefSubclassProc(hwnd, msg, wp, lp);
 }

@@ -58,6 +58,9 @@ class TCabEncode : public TForm {
     void CloseDuringBuild();
     void CloseWorkerBoxes();
     void DrawButton(const DRAWITEMSTRUCT& item);
+    // The buttons' own messages, first: they follow the mouse for the edge.
+    static LRESULT CALLBACK ButtonProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id,
+                                       DWORD_PTR data);
 
     TShellState& state_;
     TCabEvents events_;
@@ -65,6 +68,7 @@ class TCabEncode : public TForm {
     bool startPending_ = true;
     HFONT font_ = nullptr;
     HFONT barFont_ = nullptr;
+    HWND hot_ = nullptr; // the button under the mouse
     // The thread that shows the worker's boxes, once it has asked one.
     std::atomic<DWORD> boxThread_{0};
     // After the window was closed during a build: closes every box the

@@ -213,4 +213,25 @@ TEST(Timers, AHandlerMayDestroyItsOwnTimer) {
     DrainMessages();
 }
 
+TEST(Timers, AZeroIntervalDoesNotTickAndANewIntervalRestarts) {
+    int ticks = 0;
+    TTimer timer(0, [&] { ++ticks; });
+    timer.Start();
+    EXPECT_FALSE(timer.Enabled());
+    timer.SetInterval(10);
+    EXPECT_FALSE(timer.Enabled()); // a stopped timer stays stopped
+    timer.Start();
+    EXPECT_TRUE(timer.Enabled());
+    timer.OnTimer = [&] {
+        if (++ticks == 2) PostQuitMessage(0);
+    };
+    timer.SetInterval(20); // running: counts the new interval from now
+    EXPECT_TRUE(timer.Enabled());
+    EXPECT_EQ(RunMessageLoop(), 0);
+    EXPECT_EQ(ticks, 2);
+    timer.Stop();
+    EXPECT_FALSE(timer.Enabled());
+    DrainMessages();
+}
+
 } // namespace

@@ -191,6 +191,22 @@ TEST(VolumeTest, MissingFolderGivesMinusOne) {
     EXPECT_GE(plat::VolumeTotal(d.path()), plat::VolumeFree(d.path()));
 }
 
+// A dialog that waits for a disk turns the system's critical-error box off
+// while it is up and brings back whatever mode was in force before.
+TEST(VolumeTest, QuietCriticalErrorsUntilTheEarlierModeIsBack) {
+    const unsigned before = plat::QuietCriticalErrors();
+    const unsigned during = plat::QuietCriticalErrors();
+    plat::RestoreErrorMode(before);
+    const unsigned after = plat::QuietCriticalErrors();
+    plat::RestoreErrorMode(before);
+#ifdef _WIN32
+    EXPECT_EQ(during & SEM_FAILCRITICALERRORS, unsigned(SEM_FAILCRITICALERRORS));
+#else
+    EXPECT_EQ(during, 0u); // nothing to quieten here
+#endif
+    EXPECT_EQ(after, before);
+}
+
 TEST(InfoTest, DosTimeAndAttributes) {
     TempDir d;
     std::ofstream(d / ".ro") << "x";

@@ -5,6 +5,7 @@
 #include "WorkerJob.h"
 #include "uDisk.h"
 #include "uErase.h"
+#include "uForms.h"
 #include "uGui.h"
 #include "uWindowBridge.h"
 
@@ -54,6 +55,20 @@ TEST(MainWindowFigures, CaptionProgressAndTexts) {
     EXPECT_EQ(FreeSpaceText(-1, -1), "-1 bytes remain free on target location (?%).");
     EXPECT_EQ(FreeSpaceText(0, 0), "0 bytes remain free on target location (?%).");
     EXPECT_EQ(FreeSpaceText(500, 1000), "500 bytes remain free on target location (50%).");
+}
+
+// The icon drawn from its steps: a pie on a dish in a 32 x 32 square whose
+// corners stay transparent, with the slice set apart up and right.
+TEST(MainWindowFigures, IconIsThePieOnItsDish) {
+    const QImage icon = ZeqIcon().pixmap(32, 32).toImage();
+    ASSERT_EQ(icon.size(), QSize(32, 32));
+    for (QPoint corner : {QPoint(0, 0), QPoint(31, 0), QPoint(0, 31), QPoint(31, 31)})
+        EXPECT_EQ(qAlpha(icon.pixel(corner)), 0) << corner.x() << "," << corner.y();
+    const QColor body = icon.pixelColor(8, 17), slice = icon.pixelColor(24, 10);
+    EXPECT_EQ(body.alpha(), 255);
+    EXPECT_GT(body.red(), body.blue()); // the crust, not the dish
+    EXPECT_EQ(slice.alpha(), 255);
+    EXPECT_GT(slice.green(), body.green()); // the lighter slice
 }
 
 class MainWindow : public ::testing::Test {

@@ -23,9 +23,8 @@ TAnimate::TAnimate(HWND parent, int x, int y, int width, int height, TCommonAVI 
 
 TAnimate::~TAnimate() {
     if (!hwnd_) return;
-    SetWindowLongPtrA(hwnd_, GWLP_USERDATA, 0);
     if (ticking_) KillTimer(hwnd_, FrameTimer);
-    DestroyWindow(hwnd_);
+    DestroyObjectWindow(hwnd_);
 }
 
 void TAnimate::SetCommonAVI(TCommonAVI value) {
@@ -104,12 +103,8 @@ void TAnimate::Paint(HDC dc) {
 }
 
 LRESULT CALLBACK TAnimate::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_NCCREATE) {
-        auto* anim = static_cast<TAnimate*>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams);
-        anim->hwnd_ = hwnd;
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(anim));
-    }
-    auto* anim = reinterpret_cast<TAnimate*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    auto* anim = static_cast<TAnimate*>(WindowObject(hwnd, msg, lp));
+    if (anim && msg == WM_NCCREATE) anim->hwnd_ = hwnd;
     if (anim) {
         switch (msg) {
         case WM_TIMER:

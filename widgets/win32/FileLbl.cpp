@@ -25,8 +25,7 @@ TFileLabel::TFileLabel(HWND parent, int x, int y, int width, int height, TDirect
 
 TFileLabel::~TFileLabel() {
     if (!hwnd_) return;
-    SetWindowLongPtrA(hwnd_, GWLP_USERDATA, 0);
-    DestroyWindow(hwnd_);
+    DestroyObjectWindow(hwnd_);
 }
 
 void TFileLabel::SetFileName(const std::string& value) {
@@ -119,13 +118,8 @@ void TFileLabel::Paint() {
 }
 
 LRESULT CALLBACK TFileLabel::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_NCCREATE) {
-        auto* label =
-            static_cast<TFileLabel*>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams);
-        label->hwnd_ = hwnd;
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(label));
-    }
-    auto* label = reinterpret_cast<TFileLabel*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    auto* label = static_cast<TFileLabel*>(WindowObject(hwnd, msg, lp));
+    if (label && msg == WM_NCCREATE) label->hwnd_ = hwnd;
     if (label) {
         switch (msg) {
         case WM_SIZE:

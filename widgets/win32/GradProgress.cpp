@@ -43,8 +43,7 @@ TGradProgress::TGradProgress(HWND parent, int x, int y, int width, int height)
 
 TGradProgress::~TGradProgress() {
     if (!hwnd_) return;
-    SetWindowLongPtrA(hwnd_, GWLP_USERDATA, 0);
-    DestroyWindow(hwnd_);
+    DestroyObjectWindow(hwnd_);
 }
 
 void TGradProgress::Changed(bool repaint) {
@@ -148,13 +147,8 @@ void TGradProgress::Paint(HDC dc) {
 }
 
 LRESULT CALLBACK TGradProgress::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_NCCREATE) {
-        auto* bar =
-            static_cast<TGradProgress*>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams);
-        bar->hwnd_ = hwnd;
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(bar));
-    }
-    auto* bar = reinterpret_cast<TGradProgress*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    auto* bar = static_cast<TGradProgress*>(WindowObject(hwnd, msg, lp));
+    if (bar && msg == WM_NCCREATE) bar->hwnd_ = hwnd;
     if (bar) {
         switch (msg) {
         case WM_SIZE:

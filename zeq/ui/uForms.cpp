@@ -1,6 +1,7 @@
 #include "uForms.h"
 
 #include "DrawSteps.h"
+#include "uFaces.h"
 #include "uZeqIcon.h"
 
 #include <QGuiApplication>
@@ -16,23 +17,25 @@ QFont WindowFont(const QStringList& families, int pixelHeight) {
     return font;
 }
 
+namespace {
+QFont FirstOf(const TFaceList& faces) {
+    QStringList families;
+    for (const char* face : faces)
+        families << QString::fromLatin1(face);
+    return WindowFont(families, FacePixelHeight);
+}
+} // namespace
+
 QFont VerdanaFont() {
-    return WindowFont({QStringLiteral("Verdana"), QStringLiteral("DejaVu Sans")}, 11);
+    return FirstOf(VerdanaFaces());
 }
 
 QFont NarrowFont() {
-    return WindowFont({QStringLiteral("Arial Narrow"), QStringLiteral("Liberation Sans Narrow"),
-                       QStringLiteral("Nimbus Sans Narrow"),
-                       QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("DejaVu Sans")},
-                      11);
+    return FirstOf(NarrowFaces());
 }
 
 QFont DialogFont() {
-    return WindowFont({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
-                       QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
-                       QStringLiteral("Nimbus Sans"), QStringLiteral("DejaVu Sans Condensed"),
-                       QStringLiteral("DejaVu Sans")},
-                      11);
+    return FirstOf(DialogFaces());
 }
 
 void PlaceCentred(QWidget* window, int clientWidth, int clientHeight) {

@@ -131,6 +131,13 @@ LRESULT TDisk::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
             }
         }
         break;
+    case WM_ACTIVATE:
+        // The keyboard goes to the first button there is to press.
+        if (LOWORD(wp) != WA_INACTIVE && !IsChild(Handle(), GetFocus())) {
+            SetFocus(IsWindowVisible(OK) && IsWindowEnabled(OK) ? OK : Cancel);
+            return 0;
+        }
+        break;
     case WM_CLOSE:
         // Alt+F4 asks the abort question too.
         CancelClick();

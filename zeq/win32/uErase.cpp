@@ -33,7 +33,9 @@ void TErase::EraseFolder(const std::string& folder, const std::function<bool()>&
 void TErase::EraseTarget(const std::function<bool()>& stop) {
     // Shown without taking the focus: the keyboard stays with the window the
     // user works with (the disk dialog, or its abort question).
+    HWND active = GetActiveWindow();
     ShowWindow(Handle(), SW_SHOWNOACTIVATE);
+    if (active && GetActiveWindow() != active) SetActiveWindow(active);
     UpdateWindow(Handle());
     EraseFolder(job_.Settings().TargetPath, stop);
     Hide();

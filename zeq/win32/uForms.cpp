@@ -2,10 +2,10 @@
 
 #include "DrawSteps.h"
 #include "Forms.h"
+#include "uFaces.h"
 #include "uZeqIcon.h"
 
 #include <cstdint>
-#include <initializer_list>
 #include <vector>
 
 namespace {
@@ -28,10 +28,10 @@ bool HasFace(const char* face) {
 
 // The first face of the list that the system has, else the first one, which
 // the font mapper replaces by its nearest.
-HFONT FirstFace(std::initializer_list<const char*> faces, int pixelHeight) {
+HFONT FirstFace(const TFaceList& faces) {
     for (const char* face : faces)
-        if (HasFace(face)) return MakeFont(face, pixelHeight);
-    return MakeFont(*faces.begin(), pixelHeight);
+        if (HasFace(face)) return MakeFont(face, FacePixelHeight);
+    return MakeFont(faces.front(), FacePixelHeight);
 }
 
 HBITMAP MakeDib(HDC dc, std::uint32_t*& bits) {
@@ -64,19 +64,17 @@ HBITMAP DrawOn(HDC dc, std::uint8_t ground, std::uint32_t*& bits) {
 } // namespace
 
 HFONT VerdanaFont() {
-    static HFONT font = FirstFace({"Verdana", "DejaVu Sans", "Tahoma"}, 11);
+    static HFONT font = FirstFace(VerdanaFaces());
     return font;
 }
 
 HFONT NarrowFont() {
-    static HFONT font = FirstFace({"Arial Narrow", "Liberation Sans Narrow", "Nimbus Sans Narrow",
-                                   "DejaVu Sans Condensed", "Arial"},
-                                  11);
+    static HFONT font = FirstFace(NarrowFaces());
     return font;
 }
 
 HFONT DialogFont() {
-    static HFONT font = FirstFace({"MS Sans Serif", "Microsoft Sans Serif", "Tahoma"}, 11);
+    static HFONT font = FirstFace(DialogFaces());
     return font;
 }
 

@@ -252,6 +252,13 @@ LRESULT TGui::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         }
         break;
     }
+    case WM_ACTIVATE:
+        // The keyboard goes to the pause button unless a control has it already.
+        if (LOWORD(wp) != WA_INACTIVE && !IsChild(Handle(), GetFocus())) {
+            SetFocus(Action);
+            return 0;
+        }
+        break;
     case WM_CLOSE:
         // The main window: closing it ends the program, whatever else is shown.
         Quit();
