@@ -114,10 +114,10 @@ class WineDesk : public ::testing::Test {
         x_ = std::make_unique<testutil::XServer>();
         if (!x_->available()) GTEST_SKIP() << "no Xvfb";
         hold_ = std::make_unique<testutil::XClientHold>(x_->display());
+        started_ = true;
         RunResult r = Wine({"cmd", "/c", "exit"});
         ASSERT_EQ(r.exitCode, 0) << "the Wine prefix could not be made: " << r.output;
         fs::remove(Drive());
-        started_ = true;
     }
     void TearDown() override {
         if (started_) {
@@ -419,10 +419,10 @@ TEST_F(OrvaneExe, SpannedLzxSetNewDiskThenCancel) {
     // The abort is told in boxes of their own, each answered with OK.
     std::string told;
     for (int i = 0; i < 5 && p->Running(); ++i) {
-        RunResult box = Pilot({"box", "Velmora Cab", "OK", "20"});
+        RunResult box = Pilot({"box", "Velmora Cab", "OK", i == 0 ? "300" : "10"});
         if (box.exitCode != 0) break;
         told += box.output;
-        Pilot({"answer", "Velmora Cab", "OK", "20"});
+        Pilot({"answer", "Velmora Cab", "OK", "10"});
     }
     EXPECT_TRUE(Has(told, "Fatal Error:")) << told;
     RunResult r = p->Wait(SafetyMs);
