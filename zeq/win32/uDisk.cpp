@@ -82,13 +82,20 @@ void TDisk::CloseDialog(bool ok) {
 }
 
 LRESULT CALLBACK TDisk::WatchAnswer(int code, WPARAM wp, LPARAM lp) {
-    // The Yes of the question box, seen as the box is told of it, before the
-    // box returns: an erase running inside a check meanwhile stops at once.
     const auto* call = reinterpret_cast<const CWPSTRUCT*>(lp);
-    if (code == HC_ACTION && asking && call->message == WM_COMMAND &&
-        LOWORD(call->wParam) == IDYES && HIWORD(call->wParam) == BN_CLICKED &&
-        GetWindow(call->hwnd, GW_OWNER) == asking->Handle())
-        asking->AbortConfirmed();
+    if (code == HC_ACTION && asking && GetWindow(call->hwnd, GW_OWNER) == asking->Handle()) {
+        // Above the erase dialog, which stays on top while it works: the box
+        // is made topmost as it starts, where the system does not do so for
+        // MB_TOPMOST itself.
+        if (call->message == WM_INITDIALOG)
+            SetWindowPos(call->hwnd, HWND_TOPMOST, 0, 0, 0, 0,
+                         SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        // The Yes of the box, seen as the box is told of it, before the box
+        // returns: an erase running inside a check meanwhile stops at once.
+        if (call->message == WM_COMMAND && LOWORD(call->wParam) == IDYES &&
+            HIWORD(call->wParam) == BN_CLICKED)
+            asking->AbortConfirmed();
+    }
     return CallNextHookEx(answerHook, code, wp, lp);
 }
 
@@ -97,7 +104,7 @@ bool TDisk::AskAbortQuestion() {
     answerHook =
         SetWindowsHookExA(WH_CALLWNDPROC, &TDisk::WatchAnswer, nullptr, GetCurrentThreadId());
     // Owned by the dialog, which it disables while it is up, and above the
-    // erase dialog, which stays on top while it works.
+    // erase dialog.
     const MsgAnswer answer = ShowMessageBox(Handle(), disktext::AbortQuestion, disktext::AbortTitle,
                                             MsgIcon::Stop, MsgButtons::YesNo, MB_TOPMOST);
     if (answerHook) UnhookWindowsHookEx(answerHook);
