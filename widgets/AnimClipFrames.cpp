@@ -133,13 +133,13 @@ void DrawSheet(TStepRecorder& p, TPointF c, double h, double angle, double flip 
     for (int i = 0; i < 4; ++i) {
         const double y = -h / 2 + fold + h * 0.12 + i * h * 0.15;
         const double right = i == 3 ? w * 0.05 : w / 2 - w * 0.18;
-        p.Line(TPointF(-w / 2 + w * 0.18, y), TPointF(right, y));
+        p.Line(TPointF{-w / 2 + w * 0.18, y}, TPointF{right, y});
     }
     p.Restore();
 }
 
 void DrawMagnifier(TStepRecorder& p, TPointF glass, double r) {
-    const TPointF dir(std::cos(Pi / 4), std::sin(Pi / 4));
+    const TPointF dir{std::cos(Pi / 4), std::sin(Pi / 4)};
     p.SetPen(Handle, std::max(2.0, r * 0.45), true);
     p.Line(glass + dir * (r * 1.05), glass + dir * (r * 2.1));
     p.SetPen({40, 40, 40}, std::max(1.5, r * 0.22));
@@ -147,23 +147,23 @@ void DrawMagnifier(TStepRecorder& p, TPointF glass, double r) {
     p.Ellipse(glass, r, r);
     p.SetPen({255, 255, 255, 200}, std::max(1.0, r * 0.15));
     p.NoBrush();
-    p.Arc(TRectF(glass.x - r * 0.6, glass.y - r * 0.6, r * 1.2, r * 1.2), 100 * 16, 70 * 16);
+    p.Arc(TRectF{glass.x - r * 0.6, glass.y - r * 0.6, r * 1.2, r * 1.2}, 100 * 16, 70 * 16);
 }
 
 void DrawComputer(TStepRecorder& p, TPointF bottom, double h) {
     const double w = h * 1.1;
-    const TRectF monitor(bottom.x - w / 2, bottom.y - h, w, h * 0.72);
+    const TRectF monitor{bottom.x - w / 2, bottom.y - h, w, h * 0.72};
     p.SetPen(Outline);
     p.SetBrush(Case);
-    p.Rect(TRectF(bottom.x - w * 0.14, monitor.Bottom(), w * 0.28, h * 0.12));
-    p.Rect(TRectF(bottom.x - w * 0.42, bottom.y - h * 0.16, w * 0.84, h * 0.16));
+    p.Rect(TRectF{bottom.x - w * 0.14, monitor.Bottom(), w * 0.28, h * 0.12});
+    p.Rect(TRectF{bottom.x - w * 0.42, bottom.y - h * 0.16, w * 0.84, h * 0.16});
     p.RoundedRect(monitor, 2);
     p.SetBrush(Screen);
     p.Rect(monitor.Adjusted(w * 0.09, h * 0.08, -w * 0.09, -h * 0.1));
     p.SetPen({60, 60, 60});
     for (int i = 1; i < 4; ++i) {
         const double x = bottom.x - w * 0.42 + i * w * 0.21;
-        p.Line(TPointF(x, bottom.y - h * 0.13), TPointF(x, bottom.y - h * 0.03));
+        p.Line(TPointF{x, bottom.y - h * 0.13}, TPointF{x, bottom.y - h * 0.03});
     }
 }
 
@@ -173,7 +173,7 @@ void DrawBinBack(TStepRecorder& p, TPointF bottom, double h) {
     const double w = h * 0.8;
     p.SetPen(BinEdge);
     p.SetBrush(BinRib);
-    p.Ellipse(TRectF(bottom.x - w / 2, bottom.y - h - h * 0.08, w, h * 0.16));
+    p.Ellipse(TRectF{bottom.x - w / 2, bottom.y - h - h * 0.08, w, h * 0.16});
 }
 
 void DrawBinFront(TStepRecorder& p, TPointF bottom, double h) {
@@ -189,12 +189,12 @@ void DrawBinFront(TStepRecorder& p, TPointF bottom, double h) {
     p.SetPen(BinRib, std::max(1.0, h / 24));
     for (int i = -2; i <= 2; ++i) {
         const double k = i / 2.5;
-        p.Line(TPointF(bottom.x + k * w * 0.42, top + h * 0.1),
-               TPointF(bottom.x + k * w * 0.3, bottom.y - h * 0.06));
+        p.Line(TPointF{bottom.x + k * w * 0.42, top + h * 0.1},
+               TPointF{bottom.x + k * w * 0.3, bottom.y - h * 0.06});
     }
     p.SetPen(BinEdge);
     p.NoBrush();
-    p.Arc(TRectF(bottom.x - w / 2, top - h * 0.08, w, h * 0.16), 180 * 16, 180 * 16);
+    p.Arc(TRectF{bottom.x - w / 2, top - h * 0.08, w, h * 0.16}, 180 * 16, 180 * 16);
 }
 
 // Flight of a sheet between two points on an arc, u from 0 to 1.
@@ -219,7 +219,7 @@ struct Flight {
 
     explicit Flight(const TRectF& r)
         : h(r.h), sheetH(h * 0.36), from{{r.Left() + Inset(r), Base(r)}, FolderW(r), r.h * 0.58},
-          right(r.Right() - Inset(r), Base(r)),
+          right{r.Right() - Inset(r), Base(r)},
           lift(std::max(0.0, from.Mouth().y - (r.Top() + sheetH * 0.6))) {}
 
     static double FolderW(const TRectF& r) { return r.h * 0.75; }
@@ -248,7 +248,7 @@ void DrawDelete(TStepRecorder& p, const TRectF& r, double phase) {
     DrawBinBack(p, f.right, binH);
     // The sheet flies over the bin, then drops in behind its front.
     const double binTop = f.right.y - binH;
-    const TPointF above(f.right.x, binTop - f.sheetH * 0.35);
+    const TPointF above{f.right.x, binTop - f.sheetH * 0.35};
     constexpr double flight = 0.72;
     TPointF at;
     double angle = 0, flip = 1;
@@ -260,7 +260,7 @@ void DrawDelete(TStepRecorder& p, const TRectF& r, double phase) {
         flip = Flutter(u);
     } else {
         const double u = (phase - flight) / (1 - flight);
-        at = TPointF(above.x, Lerp(above.y, binTop + binH * 0.45, u));
+        at = TPointF{above.x, Lerp(above.y, binTop + binH * 0.45, u)};
         angle = Lerp(15, 0, u);
     }
     DrawSheet(p, at, f.sheetH, angle, flip);
@@ -272,14 +272,14 @@ enum class Target { Folder, File, Computer };
 
 void DrawFind(TStepRecorder& p, const TRectF& r, double phase, Target target) {
     const double h = r.h;
-    const TPointF bottom(r.Center().x, r.Bottom() - h * 0.1);
+    const TPointF bottom{r.Center().x, r.Bottom() - h * 0.1};
     const double objH = h * 0.7;
     switch (target) {
     case Target::Folder:
         Folder{bottom, objH * 1.25, objH}.Draw(p);
         break;
     case Target::File:
-        DrawSheet(p, TPointF(bottom.x, bottom.y - objH / 2), objH, 0);
+        DrawSheet(p, TPointF{bottom.x, bottom.y - objH / 2}, objH, 0);
         break;
     case Target::Computer:
         DrawComputer(p, bottom, objH);
@@ -287,9 +287,9 @@ void DrawFind(TStepRecorder& p, const TRectF& r, double phase, Target target) {
     }
     // The glass circles over the object, a little wider than high.
     const double radius = h * 0.16;
-    const TPointF centre(bottom.x - objH * 0.05, bottom.y - objH * 0.62);
-    const TPointF glass(centre.x + objH * 0.42 * std::cos(2 * Pi * phase),
-                        centre.y + objH * 0.22 * std::sin(2 * Pi * phase));
+    const TPointF centre{bottom.x - objH * 0.05, bottom.y - objH * 0.62};
+    const TPointF glass{centre.x + objH * 0.42 * std::cos(2 * Pi * phase),
+                        centre.y + objH * 0.22 * std::sin(2 * Pi * phase)};
     DrawMagnifier(p, glass, radius);
 }
 
